@@ -1,0 +1,32 @@
+# The two everyday commands: `make demo` and `make test`. Both install what is missing, build what
+# changed, and are quick when nothing did.
+PRESET ?= default
+BUILD  := build
+
+.PHONY: all demo test deps configure build node clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/build.ninja: | deps
+	@cmake --preset $(PRESET) >/dev/null
+
+configure: $(BUILD)/build.ninja
+
+build: deps configure
+	@cmake --build --preset $(PRESET)
+
+demo: build
+	@printf 'quit\n' | $(BUILD)/bin/nestkeep-sandbox
+
+# The end-to-end tests use a real RCON client and a real schema validator from npm.
+node: deps
+	@scripts/install-node-deps.sh
+
+test: build node
+	@ctest --preset $(PRESET)
+
+clean:
+	@rm -rf build build-asan build-tsan build-fuzz

@@ -1,0 +1,72 @@
+// The module's configuration: config.json, read whole into new tables that replace the running
+// ones in one step, and the readers the detours use.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+struct SpeciesEntry {
+  float CuddleIntervalTime;     // minutes between two cuddle requests
+  float CuddleIncreasePercent;  // imprinting added per cuddle; 1.0 is full imprinting
+};
+
+// Ordered by the bytes of the name tag, as unsigned values.
+using SpeciesMap = std::map<std::string, SpeciesEntry, std::less<>>;
+
+// The running configuration. ReadConfig alone writes it; the detours read it.
+extern SpeciesMap SpeciesTable;
+extern std::vector<std::u16string> FoodList;
+extern bool KeepWalkCuddle;  // set when walk requests stay as the game made them
+
+// Reads config.json under the server's working directory. On success replaces the three tables
+// together and returns true; on any failure logs one error line and leaves them as they were.
+bool ReadConfig();
+
+// The interval in seconds and the increase of a listed species; false (out untouched) otherwise.
+bool FindSpecies(std::string name, std::pair<float, float>* out);
+// Copies a food path drawn with rand(); false (out untouched) when the list is empty.
+bool PickRandomFood(std::u16string* out);
+// True when walk requests stay as the game made them.
+bool IsWalkCuddleKept();
+
+// A configured interval in the seconds the module uses.
+float IntervalSeconds(const SpeciesEntry& entry);
+
+// ---- Reading, without touching the running configuration -----------------------------------
+
+// One complete configuration, as read from a file.
+struct ConfigContents {
+  std::vector<std::u16string> foods;
+  SpeciesMap species;
+  bool replace_walk = true;
+};
+
+// What a read noticed that is legal but may not be what the author meant.
+struct ConfigNotes {
+  // A key given more than once in one object: its path ("Dinolist/Raptor") and how often.
+  struct RepeatedKey {
+    std::string path;
+    int times;
+  };
+  std::vector<RepeatedKey> repeated_keys;
+};
+
+// The full path of config.json under a server directory.
+std::string ConfigPath(const std::string& server_dir);
+
+// Reads the file at path; throws a std::exception whose text is the line the module logs.
+nlohmann::json ParseConfigFile(const std::string& path, ConfigNotes* notes = nullptr);
+// Parses config text: first value only, leading byte-order mark skipped, first of repeated keys kept.
+nlohmann::json ParseConfigText(std::string_view text, ConfigNotes* notes = nullptr);
+
+std::vector<std::u16string> BuildFoodList(nlohmann::json& doc);
+SpeciesMap BuildSpeciesTable(nlohmann::json& doc);
+bool BuildReplaceWalk(nlohmann::json& doc);
+// The whole configuration of a parsed document, in the order the module reads it.
+ConfigContents BuildConfig(nlohmann::json& doc);
+
+std::vector<std::string> SplitString(std::string text, std::string delimiter);

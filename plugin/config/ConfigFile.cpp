@@ -1,0 +1,2 @@
+// TEMPORARY: replaced by the configuration work.
+#include "plugin/config/Config.h"

@@ -1,0 +1,43 @@
+// Start-up and shutdown. What PluginLoad sets up, PluginUnload takes down in reverse.
+#include "plugin/lifecycle/Lifecycle.h"
+
+#include "plugin/commands/Commands.h"
+#include "plugin/config/Config.h"
+#include "plugin/hooks/Hooks.h"
+#include "plugin/host/Host.h"
+
+std::shared_ptr<spdlog::logger>& PluginLogger() {
+  static std::shared_ptr<spdlog::logger> logger;
+  return logger;
+}
+
+void PluginLoad() {
+  auto& sinks = GetLogSinks();
+  PluginLogger() = std::make_shared<spdlog::logger>("Nestkeep", sinks.begin(), sinks.end());
+  PluginLogger()->set_pattern("%D %R [%n][%l] %v", spdlog::pattern_time_type::local);
+  PluginLogger()->flush_on(spdlog::level::info);
+
+  InstallHooks();
+  ReadConfig();
+  RegisterCommands();
+}
+
+void PluginUnload() {
+  // This host can still dispatch a command after the module is gone, so the commands go too.
+  RemoveCommands();
+  RemoveHooks();
+}
+
+bool ModuleEntry(unsigned long reason) {
+  switch (reason) {
+    case 1:
+      PluginLoad();
+      break;
+    case 0:
+      PluginUnload();
+      break;
+    default:
+      break;
+  }
+  return true;
+}

@@ -1,0 +1,16 @@
+// Start-up and shutdown of the module, and the logger every part writes through.
+#pragma once
+
+#include <memory>
+
+#include <spdlog/logger.h>
+
+// The module's logger "Nestkeep" over the host's shared sinks; null before the first PluginLoad.
+std::shared_ptr<spdlog::logger>& PluginLogger();
+
+void PluginLoad();
+void PluginUnload();
+
+// What the operating system's loader delivers: 1 attach, 0 detach, 2 and 3 thread attach and
+// detach. Always reports success.
+bool ModuleEntry(unsigned long reason);

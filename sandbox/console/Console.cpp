@@ -1,0 +1,267 @@
+// Console commands. Each checks all of its arguments before it changes anything, so a wrong line
+// prints `error: ...` and leaves the world as it was.
+#include "sandbox/console/Console.h"
+
+#include <charconv>
+#include <cstdio>
+#include <optional>
+
+#include <fmt/format.h>
+
+namespace Console {
+namespace {
+
+std::string module_path;
+std::int32_t next_local_rcon_id = 1;
+
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  std::size_t i = 0;
+  while (true) {
+    i = line.find_first_not_of(" \t\r", i);
+    if (i == std::string_view::npos) break;
+    std::size_t end = line.find_first_of(" \t\r", i);
+    if (end == std::string_view::npos) end = line.size();
+    words.push_back(line.substr(i, end - i));
+    i = end;
+  }
+  return words;
+}
+
+// The rest of the line after its first word.
+std::string_view Rest(std::string_view line) {
+  std::size_t start = line.find_first_not_of(" \t\r");
+  std::size_t end = line.find_first_of(" \t\r", start);
+  if (end == std::string_view::npos) return {};
+  std::size_t rest = line.find_first_not_of(" \t\r", end);
+  if (rest == std::string_view::npos) return {};
+  std::size_t last = line.find_last_not_of(" \t\r");
+  return line.substr(rest, last + 1 - rest);
+}
+
+std::string Lower(std::string_view word) {
+  std::string lower(word);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return lower;
+}
+
+template <class T>
+std::optional<T> Parse(std::string_view word) {
+  T value{};
+  auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+  if (ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
+  return value;
+}
+
+struct Failure {
+  std::string message;
+};
+
+// A creature by id; 0 means "no creature".
+APrimalDinoCharacter* Creature(std::string_view word) {
+  auto id = Parse<std::int32_t>(word);
+  if (!id || *id < 0) throw Failure{fmt::format("not a creature id: {}", word)};
+  if (*id == 0) return nullptr;
+  APrimalDinoCharacter* dino = Game::FindDino(*id);
+  if (!dino) throw Failure{fmt::format("no creature {}", *id)};
+  return dino;
+}
+
+float Float(std::string_view word, std::string_view what) {
+  auto value = Parse<float>(word);
+  if (!value) throw Failure{fmt::format("{} is not a number: {}", what, word)};
+  return *value;
+}
+
+double Time(std::string_view word) {
+  auto value = Parse<double>(word);
+  if (!value) throw Failure{fmt::format("not a time in seconds: {}", word)};
+  return *value;
+}
+
+void Expect(const std::vector<std::string_view>& w, std::size_t least, std::size_t most,
+            const char* usage) {
+  if (w.size() < least || w.size() > most) throw Failure{fmt::format("usage: {}", usage)};
+}
+
+std::string QualityText(const APrimalDinoCharacter* dino) {
+  if (!dino || !dino->MyCharacterStatusComponent) return "none";
+  return FormatFloat(dino->MyCharacterStatusComponent->DinoImprintingQuality);
+}
+
+void Spawn(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
+  Expect(w, 2, 5, "spawn SPECIES [quality=Q] [maturation=S] [nostatus]");
+  float quality = 0, maturation = 86400;
+  bool status = true;
+  for (std::size_t i = 2; i < w.size(); ++i) {
+    std::string option = Lower(w[i]);
+    if (option.rfind("quality=", 0) == 0)
+      quality = Float(w[i].substr(8), "quality");
+    else if (option.rfind("maturation=", 0) == 0)
+      maturation = Float(w[i].substr(11), "maturation");
+    else if (option == "nostatus")
+      status = false;
+    else
+      throw Failure{fmt::format("unknown spawn option: {}", w[i])};
+  }
+  out.push_back(fmt::format("spawned {}", Game::Spawn(w[1], quality, maturation, status)->id));
+}
+
+void Cuddle(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
+  Expect(w, 3, 4, "cuddle ID KIND [FOOD]");
+  APrimalDinoCharacter* dino = Creature(w[1]);
+  auto kind = Parse<unsigned>(w[2]);
+  if (!kind || *kind > 255) throw Failure{fmt::format("not a cuddle kind (0 to 255): {}", w[2])};
+  UObject* food = nullptr;
+  if (w.size() == 4 && w[3] != "none") {
+    food = Game::LoadContent(w[3]);
+    if (!food) throw Failure{fmt::format("no loadable object {}", w[3])};
+  }
+  Game::CuddleCall call = Game::RequestCuddle(dino, Game::World().TimeSeconds + 28800,
+                                              static_cast<std::uint8_t>(*kind), food);
+  out.push_back(fmt::format("cuddle {} due={} kind={} food={}", w[1], FormatTime(call.due),
+                            call.kind, FoodText(call.food)));
+}
+
+void Imprint(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
+  Expect(w, 4, 4, "imprint ID set Q | imprint ID add A");
+  APrimalDinoCharacter* dino = Creature(w[1]);
+  std::string how = Lower(w[2]);
+  if (how != "set" && how != "add") throw Failure{"usage: imprint ID set Q | imprint ID add A"};
+  float value = Float(w[3], how == "set" ? "quality" : "amount");
+  Game::QualityCall call = how == "set" ? Game::SetImprinting(dino, value)
+                                        : Game::AddImprinting(dino, value);
+  out.push_back(fmt::format("imprint {} {}={} quality={}", w[1], how == "set" ? "set" : "added",
+                            FormatFloat(call.value), QualityText(dino)));
+}
+
+void Show(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
+  Expect(w, 2, 2, "show ID");
+  APrimalDinoCharacter* dino = Creature(w[1]);
+  if (!dino) throw Failure{"no creature 0"};
+  out.push_back(fmt::format("dino {} {} quality={} maturation={} due={} kind={} food={}", dino->id,
+                            Game::Species(dino), QualityText(dino),
+                            FormatFloat(dino->BabyImprintingQualityTotalMaturationTime),
+                            FormatTime(dino->BabyNextCuddleTime), dino->BabyCuddleType,
+                            FoodText(dino->BabyCuddleFood)));
+}
+
+void Rcon(std::string_view line, std::vector<std::string>& out) {
+  std::string_view command = Rest(line);
+  if (command.empty()) throw Failure{"usage: rcon COMMAND [ARGS]"};
+  for (const RconReply& reply : RunRcon(next_local_rcon_id++, command)) {
+    std::string text;
+    for (char c : reply.text) {
+      if (c == '\n')
+        text += "\\n";
+      else
+        text += c;
+    }
+    out.push_back(fmt::format("rcon id={} type={}: {}", reply.id, reply.type, text));
+  }
+}
+
+void PrintChat(std::vector<std::string>& out) {
+  for (const Game::ChatLine& chat : Game::TakeChat()) {
+    out.push_back(fmt::format("chat {} {} {} {} bold={}: {}", FormatFloat(chat.color.R),
+                              FormatFloat(chat.color.G), FormatFloat(chat.color.B),
+                              FormatFloat(chat.color.A), chat.bold ? 1 : 0, chat.text));
+  }
+}
+
+bool Run(std::string_view line, std::vector<std::string>& out) {
+  std::vector<std::string_view> w = Words(line);
+  if (w.empty()) return true;
+  const std::string command = Lower(w[0]);
+  if (command == "quit") return false;
+  if (command == "spawn") {
+    Spawn(w, out);
+  } else if (command == "cuddle") {
+    Cuddle(w, out);
+  } else if (command == "imprint") {
+    Imprint(w, out);
+  } else if (command == "show") {
+    Show(w, out);
+  } else if (command == "time") {
+    Expect(w, 1, 2, "time [T]");
+    if (w.size() == 2) Game::World().TimeSeconds = Time(w[1]);
+    out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
+  } else if (command == "advance") {
+    Expect(w, 2, 2, "advance S");
+    double seconds = Time(w[1]);
+    Game::World().TimeSeconds += seconds;
+    out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
+  } else if (command == "content") {
+    Expect(w, 2, 2, "content PATH");
+    Game::AddContent(w[1]);
+    out.push_back(fmt::format("content {}", w[1]));
+  } else if (command == "admin") {
+    Expect(w, 2, 2, "admin on|off");
+    std::string how = Lower(w[1]);
+    if (how != "on" && how != "off") throw Failure{"usage: admin on|off"};
+    Game::SetAdmin(how == "on");
+    out.push_back("admin " + how);
+  } else if (command == "rcon") {
+    Rcon(line, out);
+  } else if (command == "unload") {
+    Expect(w, 1, 1, "unload");
+    if (std::string why = Sandbox::UnloadModule(); !why.empty()) throw Failure{why};
+    out.push_back("unloaded");
+  } else if (command == "load") {
+    Expect(w, 1, 1, "load");
+    if (std::string why = Sandbox::LoadModule(module_path); !why.empty()) throw Failure{why};
+    out.push_back("loaded");
+  } else if (command == "memory") {
+    Expect(w, 1, 1, "memory");
+    out.push_back(fmt::format("memory blocks={}", Sandbox::LiveBlocks()));
+  } else if (Sandbox::RunConsoleCommand(Game::LocalPlayer(), line)) {
+    PrintChat(out);
+  } else {
+    out.push_back(fmt::format("unknown command: {}", w[0]));
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetModulePath(std::string path) { module_path = std::move(path); }
+const std::string& ModulePath() { return module_path; }
+
+bool RunLine(std::string_view line, std::vector<std::string>& out) {
+  try {
+    return Run(line, out);
+  } catch (const Failure& failure) {
+    out.push_back("error: " + failure.message);
+    return true;
+  }
+}
+
+std::vector<RconReply> RunRcon(std::int32_t id, std::string_view line) {
+  RCONClientConnection connection;
+  if (Sandbox::RunRconCommand(&connection, id, line)) return std::move(connection.sent);
+  std::vector<std::string> lines;
+  std::vector<std::string_view> words = Words(line);
+  if (!words.empty() && Lower(words[0]) == "quit")
+    lines.push_back("error: quit works on the console only");
+  else
+    RunLine(line, lines);
+  std::string text;
+  for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + lines[i];
+  return {RconReply{id, 0, std::move(text)}};
+}
+
+std::string FormatFloat(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+std::string FormatTime(double seconds) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", seconds);
+  return text;
+}
+std::string FoodText(const UObject* food) { return food ? food->path : "none"; }
+
+}  // namespace Console

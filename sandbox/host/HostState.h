@@ -1,0 +1,19 @@
+// Shared between the host runtime's own files; not part of what the runtime offers.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include <spdlog/logger.h>
+
+#include "sandbox/host/Runtime.h"
+
+namespace Sandbox {
+
+// The host's own logger "ArkApi", over the shared sinks.
+spdlog::logger& HostLogger();
+void RecordHostEvent(std::string_view what, std::string_view name);
+void ResetHooks();
+void ResetCommands();
+
+}  // namespace Sandbox

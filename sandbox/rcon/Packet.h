@@ -1,0 +1,2 @@
+// TEMPORARY: replaced by the RCON work.
+#pragma once

@@ -1,0 +1,28 @@
+// The sandbox's RCON listener: Valve's Source RCON protocol over TCP on 127.0.0.1, served by one
+// I/O thread. Requests are handed to the game's thread, one at a time and in order, and their
+// replies go back on the connection they came from.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sandbox/game/Game.h"
+
+namespace Rcon {
+
+// Runs on the game's thread: handles one command line that arrived with the given request id and
+// gives the packets that answer it.
+using Execute = std::function<std::vector<RconReply>(std::int32_t id, const std::string& line)>;
+// Hands a job to the game's thread; jobs run one at a time in the order they were handed over.
+using PostToGame = std::function<void(std::function<void()>)>;
+
+// Starts listening on 127.0.0.1:port (0 picks a free port) and gives the port bound. Throws
+// std::system_error when the port cannot be bound.
+std::uint16_t StartServer(std::uint16_t port, std::string password, Execute execute,
+                          PostToGame post);
+// Closes every connection and the listener, and joins the I/O thread.
+void StopServer();
+
+}  // namespace Rcon
