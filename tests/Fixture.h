@@ -1,0 +1,68 @@
+// A test fixture that puts every process-wide piece back as a freshly started server has it: the
+// host (no detours, no commands), the game (an empty world), the module's configuration (empty
+// tables, walk requests replaced), and a logger "Nestkeep" whose lines the test can read.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <spdlog/sinks/ostream_sink.h>
+
+#include "plugin/config/Config.h"
+#include "plugin/lifecycle/Lifecycle.h"
+#include "sandbox/game/Game.h"
+
+class HostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Sandbox::ResetHost();
+    Game::ResetGame();
+    SpeciesTable.clear();
+    FoodList.clear();
+    KeepWalkCuddle = false;
+    log_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_text_);
+    log_->set_pattern("%D %R [%n][%l] %v");
+    GetLogSinks() = {log_};
+    PluginLogger() = std::make_shared<spdlog::logger>("Nestkeep", log_);
+    PluginLogger()->set_pattern("%D %R [%n][%l] %v", spdlog::pattern_time_type::local);
+    PluginLogger()->flush_on(spdlog::level::info);
+    dir_ = std::filesystem::temp_directory_path() /
+           ("nestkeep-test-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
+    Sandbox::SetCurrentDir(dir_.string());
+  }
+
+  void TearDown() override {
+    PluginLogger().reset();
+    Sandbox::ResetHost();
+    std::filesystem::remove_all(dir_);
+  }
+
+  // Writes the server's config.json.
+  void WriteConfig(const std::string& text) {
+    std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json", std::ios::binary) << text;
+  }
+
+  // The log lines written since the last call.
+  std::vector<std::string> TakeLogLines() {
+    std::vector<std::string> lines;
+    std::istringstream in(log_text_.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    log_text_.str("");
+    return lines;
+  }
+
+  std::filesystem::path dir_;
+
+ private:
+  std::ostringstream log_text_;
+  std::shared_ptr<spdlog::sinks::ostream_sink_mt> log_;
+};
