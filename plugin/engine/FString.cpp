@@ -16,18 +16,17 @@ void* EngineRealloc(void* block, std::uint64_t size) {
 
 }  // namespace
 
+std::int32_t GrowthCapacity(std::int32_t count, std::int32_t capacity) {
+  if (capacity == 0 && static_cast<std::uint32_t>(count) <= 4) return 4;
+  const std::int64_t three_n = std::int64_t{3} * count;
+  // The sum wraps in 32 bits, as the engine's does; a wrapped sum falls back to the largest.
+  const auto grown = static_cast<std::int32_t>(static_cast<std::uint32_t>(count) +
+                                               static_cast<std::uint32_t>(three_n / 8) + 16u);
+  return count > grown ? 0x7FFFFFFF : grown;
+}
+
 void GrowFString(FString& s) {
-  const std::int32_t n = s.count;
-  std::int32_t capacity;
-  if (s.capacity == 0 && static_cast<std::uint32_t>(n) <= 4) {
-    capacity = 4;
-  } else {
-    const std::int64_t three_n = std::int64_t{3} * n;
-    // The sum wraps in 32 bits, as the engine's does; a wrapped sum falls back to the largest.
-    capacity = static_cast<std::int32_t>(static_cast<std::uint32_t>(n) +
-                                         static_cast<std::uint32_t>(three_n / 8) + 16u);
-    if (n > capacity) capacity = 0x7FFFFFFF;
-  }
+  const std::int32_t capacity = GrowthCapacity(s.count, s.capacity);
   s.capacity = capacity;
   if (!s.data && capacity == 0) return;
   const auto bytes = static_cast<std::uint64_t>(static_cast<std::uint32_t>(capacity)) * sizeof(TCHAR);

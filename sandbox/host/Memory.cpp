@@ -119,6 +119,8 @@ void EngineFree(void* block) {
   live_blocks.fetch_sub(1, std::memory_order_relaxed);
 }
 
+std::uint64_t BlockSize(void* block) { return HeaderOf(block)->size; }
+
 std::int64_t LiveBlocks() { return live_blocks.load(std::memory_order_relaxed); }
 std::uint64_t TotalAllocations() { return total_allocations.load(std::memory_order_relaxed); }
 

@@ -29,6 +29,8 @@ SANDBOX_API void EngineFree(void* block);
 SANDBOX_API std::int64_t LiveBlocks();
 // Allocations so far.
 SANDBOX_API std::uint64_t TotalAllocations();
+// The size a live block was allocated or last reallocated with.
+SANDBOX_API std::uint64_t BlockSize(void* block);
 
 // ---- Engine strings as the game makes them ---------------------------------------------------
 // An FString filled from UTF-8 (decoded into 16-bit units) through the engine allocator.
