@@ -1,0 +1,139 @@
+// Loading and unloading the real module through the operating system's loader.
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <gmock/gmock.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include <spdlog/sinks/ostream_sink.h>
+
+#include "sandbox/game/Game.h"
+
+namespace {
+
+const std::string Cuddling(GameNames::UpdateBabyCuddling);
+const std::string Update(GameNames::UpdateImprintingQuality);
+const std::string Added(GameNames::AddedImprintingQuality);
+
+const std::vector<std::string> LoadEvents = {
+    "SetHook " + Cuddling, "SetHook " + Update, "SetHook " + Added,
+    "AddConsoleCommand Nestkeep.reload", "AddRconCommand Nestkeep.reload"};
+const std::vector<std::string> UnloadEvents = {
+    "RemoveConsoleCommand Nestkeep.reload", "RemoveRconCommand Nestkeep.reload",
+    "DisableHook " + Cuddling, "DisableHook " + Update, "DisableHook " + Added};
+
+class Lifecycle : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Sandbox::ResetHost();
+    Game::ResetGame();
+    sink_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_);
+    GetLogSinks().push_back(sink_);
+    dir_ = std::filesystem::temp_directory_path() / ("nestkeep-lifecycle-" + std::to_string(getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
+    Sandbox::SetCurrentDir(dir_.string());
+    module_ = std::string(std::getenv("NESTKEEP_BIN_DIR")) + "/libNestkeep.so";
+  }
+  void TearDown() override {
+    if (Sandbox::ModuleLoaded()) Sandbox::UnloadModule();
+    Sandbox::ResetHost();
+    std::filesystem::remove_all(dir_);
+  }
+
+  void Load() { ASSERT_EQ(Sandbox::LoadModule(module_), ""); }
+  void Unload() { ASSERT_EQ(Sandbox::UnloadModule(), ""); }
+
+  bool Mapped() {
+    void* handle = dlopen(module_.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    if (handle) dlclose(handle);
+    return handle != nullptr;
+  }
+
+  void WriteConfig(const std::string& text) {
+    std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json") << text;
+  }
+
+  std::vector<std::string> LogLines() {
+    std::vector<std::string> lines;
+    std::istringstream in(log_.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+  }
+
+  std::filesystem::path dir_;
+  std::string module_;
+  std::ostringstream log_;
+  std::shared_ptr<spdlog::sinks::ostream_sink_mt> sink_;
+};
+
+TEST_F(Lifecycle, AttachStartsTheModuleOnceAndDetachUndoesIt) {
+  Load();
+  EXPECT_EQ(Sandbox::HostEvents(), LoadEvents);
+  for (const std::string& name : {Cuddling, Update, Added}) EXPECT_EQ(Sandbox::DetourCount(name), 1u);
+  EXPECT_EQ(Sandbox::ConsoleCommandNames(), std::vector<std::string>{"Nestkeep.reload"});
+  EXPECT_EQ(Sandbox::RconCommandNames(), std::vector<std::string>{"Nestkeep.reload"});
+
+  Sandbox::ClearHostEvents();
+  Unload();
+  EXPECT_EQ(Sandbox::HostEvents(), UnloadEvents);
+  EXPECT_FALSE(Mapped()) << "the loader kept the module in memory";
+  for (const std::string& name : {Cuddling, Update, Added}) EXPECT_EQ(Sandbox::DetourCount(name), 0u);
+  EXPECT_TRUE(Sandbox::ConsoleCommandNames().empty());
+  EXPECT_TRUE(Sandbox::RconCommandNames().empty());
+}
+
+TEST_F(Lifecycle, AMissingConfigIsLoggedOnceThroughTheHostsSinks) {
+  Load();
+  // Flushed at once: the line is there before anything else happens.
+  std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(std::regex_match(
+      lines[0], std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] Can't open config\.json)")))
+      << lines[0];
+  EXPECT_EQ(Sandbox::HostEvents(), LoadEvents);  // loaded all the same
+}
+
+TEST_F(Lifecycle, TheLoadedModuleChangesTheGameUntilUnloaded) {
+  WriteConfig(R"({"General": {}, "Dinolist": {"Mossback": {"CuddleIntervalTime": 30, "CuddleIncreasePercent": 0.25}}})");
+  Load();
+  EXPECT_TRUE(LogLines().empty());
+  APrimalDinoCharacter* baby = Game::Spawn("Mossback", 0.5f, 7200, true);
+  Game::World().TimeSeconds = 100;
+  EXPECT_EQ(Game::RequestCuddle(baby, 28900, 0, nullptr).due, 100 + 1800);
+  EXPECT_EQ(Game::AddImprinting(baby, 0.01f).value, 0.25f);
+
+  Unload();
+  EXPECT_EQ(Game::RequestCuddle(baby, 28900, 0, nullptr).due, 28900);
+  EXPECT_EQ(Game::AddImprinting(baby, 0.01f).value, 0.01f);
+
+  // And back again: a fresh start reads the config anew.
+  Sandbox::ClearHostEvents();
+  Load();
+  EXPECT_EQ(Sandbox::HostEvents(), LoadEvents);
+  EXPECT_EQ(Game::RequestCuddle(baby, 28900, 0, nullptr).due, 100 + 1800);
+}
+
+TEST_F(Lifecycle, NoEngineBlockOutlivesLoadOrUnload) {
+  const std::int64_t before = Sandbox::LiveBlocks();
+  for (int round = 0; round < 3; ++round) {
+    Load();
+    EXPECT_EQ(Sandbox::LiveBlocks(), before);
+    Unload();
+    EXPECT_EQ(Sandbox::LiveBlocks(), before);
+  }
+}
+
+TEST_F(Lifecycle, ExportsNothingButItsEntry) {
+  Load();
+  void* handle = dlopen(module_.c_str(), RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(handle, nullptr);
+  for (const char* symbol : {"_Z10PluginLoadv", "_Z10ReadConfigv", "_Z11InstallHooksv", "SpeciesTable"})
+    EXPECT_EQ(dlsym(handle, symbol), nullptr) << symbol;
+  dlclose(handle);
+}
+
+}  // namespace

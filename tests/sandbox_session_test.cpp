@@ -1,0 +1,218 @@
+// What an administrator sees of the sandbox: options, console sessions, replies and log lines.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "tests/SandboxProcess.h"
+
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
+
+const char* Config = R"({
+  "General": {"ReplaceCuddleTypeWalk": true},
+  "Dinolist": {"Mossback": {"CuddleIntervalTime": 30, "CuddleIncreasePercent": 0.25}},
+  "Footlist": ["Blueprint'/Game/Nursery/Foods/Berries.Berries'"]
+})";
+
+class Session : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("nestkeep-session-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  void WriteConfig(const std::string& text) {
+    std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json") << text;
+  }
+
+  SandboxRun Run(const std::string& input, std::vector<std::string> options = {}) {
+    options.insert(options.begin(), {"--dir", dir_.string()});
+    return RunSandbox(options, input);
+  }
+
+  std::filesystem::path dir_;
+};
+
+TEST_F(Session, LoadsUnloadsAndCountsEngineBlocks) {
+  SandboxRun run = Run("memory\nunload\nload\nmemory\nbogus\nquit\n");
+  EXPECT_EQ(run.status, 0);
+  ASSERT_EQ(run.out.size(), 6u);
+  EXPECT_EQ(run.out[0], "ready");
+  EXPECT_THAT(run.out[1], ::testing::MatchesRegex("memory blocks=[0-9]+"));
+  EXPECT_EQ(run.out[2], "unloaded");
+  EXPECT_EQ(run.out[3], "loaded");
+  EXPECT_EQ(run.out[4], run.out[1]);
+  EXPECT_EQ(run.out[5], "unknown command: bogus");
+}
+
+TEST_F(Session, OptionsAndExitStatus) {
+  struct Case {
+    std::vector<std::string> options;
+    int status;
+    const char* stdout_has;
+    const char* stderr_has;
+  } cases[] = {
+      {{"--help"}, 0, "--rcon-port", ""},
+      {{"--version"}, 0, "nestkeep-sandbox ", ""},
+      {{"--bogus"}, 2, "", "--bogus"},
+      {{"--dir"}, 2, "", "--dir"},
+      {{"--rcon-port", "70000", "--rcon-password", "x"}, 2, "", "--rcon-port"},
+      {{"--rcon-port", "0"}, 2, "", "password"},
+      {{"--seed", "-1"}, 2, "", "--seed"},
+      {{"--module", "/nonexistent/libNestkeep.so"}, 1, "", "/nonexistent/libNestkeep.so"},
+      {{}, 0, "ready", ""},  // the end of input ends it, like quit
+  };
+  for (const Case& c : cases) {
+    SandboxRun run = RunSandbox(c.options, "");
+    std::string all_out, all_err;
+    for (const auto& line : run.out) all_out += line + "\n";
+    for (const auto& line : run.err) all_err += line + "\n";
+    EXPECT_EQ(run.status, c.status) << c.options[0];
+    EXPECT_THAT(all_out, HasSubstr(c.stdout_has)) << c.options[0];
+    EXPECT_THAT(all_err, HasSubstr(c.stderr_has)) << c.options[0];
+    if (c.status == 2) {
+      EXPECT_EQ(run.err.size(), 1u) << all_err;
+    }
+  }
+}
+
+TEST_F(Session, TheModuleChangesListedSpeciesOnly) {
+  WriteConfig(Config);
+  SandboxRun run = Run(
+      "content /Game/Nursery/Foods/Berries.Berries_C\n"
+      "spawn Mossback\n"
+      "spawn Thornhopper quality=0.5 maturation=3600\n"
+      "time 100\n"
+      "cuddle 1 2\n"
+      "cuddle 2 2\n"
+      "imprint 1 add 0.01\n"
+      "imprint 2 add 0.01\n"
+      "imprint 1 set 0.9\n"
+      "show 1\n"
+      "unload\n"
+      "cuddle 1 1\n"
+      "imprint 1 add 0.01\n"
+      "cuddle 0 1\n"
+      "imprint 0 set 0.5\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_THAT(run.out, ElementsAre("ready", "content /Game/Nursery/Foods/Berries.Berries_C",
+                                   "spawned 1", "spawned 2", "time 100",
+                                   "cuddle 1 due=1900 kind=1 food=/Game/Nursery/Foods/Berries.Berries_C",
+                                   "cuddle 2 due=28900 kind=2 food=none",
+                                   "imprint 1 added=0.25 quality=0.25",
+                                   "imprint 2 added=0.00999999978 quality=0.50999999",
+                                   "imprint 1 set=0.5 quality=0.5",
+                                   "dino 1 Mossback quality=0.5 maturation=86400 due=1900 kind=1 "
+                                   "food=/Game/Nursery/Foods/Berries.Berries_C",
+                                   "unloaded", "cuddle 1 due=28900 kind=1 food=none",
+                                   "imprint 1 added=0.00999999978 quality=0.50999999",
+                                   "cuddle 0 due=28900 kind=1 food=none",
+                                   "imprint 0 set=0.5 quality=none"));
+}
+
+TEST_F(Session, WrongArgumentsChangeNothing) {
+  SandboxRun run = Run(
+      "spawn Mossback quality=0.5\n"
+      "spawn\n"
+      "spawn Mossback quality=lots\n"
+      "spawn Mossback colour=red\n"
+      "cuddle 9 1\n"
+      "cuddle 1 256\n"
+      "cuddle 1 -1\n"
+      "cuddle 1 1 /Game/NotThere\n"
+      "cuddle x 1\n"
+      "imprint 1 set\n"
+      "imprint 1 mul 2\n"
+      "imprint 1 add 1e99\n"
+      "time soon\n"
+      "advance\n"
+      "admin maybe\n"
+      "content\n"
+      "rcon\n"
+      "load\n"
+      "show 1\n"
+      "SHOW 1\n");
+  ASSERT_EQ(run.out.size(), 21u);
+  for (std::size_t i = 2; i <= 18; ++i) EXPECT_THAT(run.out[i], ::testing::StartsWith("error: ")) << i;
+  EXPECT_EQ(run.out[19], "dino 1 Mossback quality=0.5 maturation=86400 due=0 kind=0 food=none");
+  EXPECT_EQ(run.out[20], run.out[19]);  // command words in any case
+}
+
+TEST_F(Session, ReloadOnTheConsoleAndOverTheLocalRconConnection) {
+  WriteConfig(Config);
+  SandboxRun run = Run(
+      "Nestkeep.reload\n"
+      "rcon Nestkeep.reload\n"
+      "rcon memory\n"
+      "admin off\n"
+      "nestkeep.RELOAD\n"
+      "rcon nestkeep.reload\n"
+      "admin on\n"
+      "unload\n"
+      "Nestkeep.reload\n"
+      "rcon Nestkeep.reload\n"
+      "load\n"
+      "Nestkeep.reload\n");
+  EXPECT_THAT(run.out, ElementsAre("ready", "chat 1 1 1 1 bold=0: Successfully reloaded!",
+                                   "rcon id=1 type=0: Successfully reloaded!\\n",
+                                   "rcon id=2 type=0: memory blocks=0", "admin off",
+                                   "rcon id=3 type=0: Successfully reloaded!\\n", "admin on",
+                                   "unloaded", "unknown command: Nestkeep.reload",
+                                   "rcon id=4 type=0: unknown command: Nestkeep.reload", "loaded",
+                                   "chat 1 1 1 1 bold=0: Successfully reloaded!"));
+  EXPECT_TRUE(run.err.empty());
+}
+
+TEST_F(Session, LogLinesGoToStandardErrorAndTheLogFile) {
+  const std::string log = (dir_ / "server.log").string();
+  SandboxRun run = Run("Nestkeep.reload\n", {"--log", log});
+  const std::regex line(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] Can't open config\.json)");
+  ASSERT_EQ(run.err.size(), 2u);  // start-up and the reload
+  for (const std::string& l : run.err) EXPECT_TRUE(std::regex_match(l, line)) << l;
+  EXPECT_EQ(ReadLines(log), run.err);
+  EXPECT_THAT(run.out, ElementsAre("ready", "chat 1 1 1 1 bold=0: Couldn't reloaded!"));
+}
+
+TEST_F(Session, ContentFileAndSeedMakeFoodDrawsRepeatable) {
+  WriteConfig(R"({"General": {}, "Dinolist": {"Mossback": {"CuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1}},
+                  "Footlist": ["Blueprint'/Game/A.A'", "Blueprint'/Game/B.B'", "Blueprint'/Game/C.C'"]})");
+  std::ofstream(dir_ / "content.txt") << "# foods\n/Game/A.A_C\n\n  /Game/B.B_C  \n/Game/C.C_C\n";
+  std::string script = "spawn Mossback\n";
+  for (int i = 0; i < 12; ++i) script += "cuddle 1 1\n";
+  auto foods = [&](const char* seed) {
+    SandboxRun run = Run(script, {"--content", (dir_ / "content.txt").string(), "--seed", seed});
+    EXPECT_EQ(run.out.size(), 14u);
+    EXPECT_TRUE(run.err.empty());
+    std::string seen;
+    for (const std::string& l : run.out) seen += l.substr(l.rfind('=') + 1) + " ";
+    return seen;
+  };
+  EXPECT_EQ(foods("42"), foods("42"));
+  EXPECT_THAT(foods("42"), ::testing::AllOf(HasSubstr("/Game/A.A_C"), HasSubstr("/Game/B.B_C"),
+                                            HasSubstr("/Game/C.C_C")));
+}
+
+TEST_F(Session, NoLineStopsTheSandbox) {
+  std::string garbage;
+  for (int c = 1; c < 256; ++c)
+    if (c != '\n') garbage += static_cast<char>(c);
+  SandboxRun run = Run(std::string(1 << 20, 'x') + "\n" + garbage + "\n\r\n   \n" +
+                       std::string("spawn \xF0\x9F\x98\x80") + "\nshow 1\ncuddle 1 1 " +
+                       std::string(5000, '/') + "\nmemory");  // no final line feed
+  EXPECT_EQ(run.status, 0);
+  ASSERT_GE(run.out.size(), 5u);
+  EXPECT_EQ(run.out[run.out.size() - 4], "spawned 1");
+  EXPECT_EQ(run.out[run.out.size() - 3],
+            "dino 1 \xF0\x9F\x98\x80 quality=0 maturation=86400 due=0 kind=0 food=none");
+  EXPECT_THAT(run.out.back(), ::testing::StartsWith("memory blocks="));
+}
+
+}  // namespace
