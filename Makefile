@@ -19,7 +19,7 @@ build: deps configure
 	@cmake --build --preset $(PRESET)
 
 demo: build
-	@printf 'quit\n' | $(BUILD)/bin/nestkeep-sandbox
+	@$(BUILD)/bin/nestkeep-sandbox --demo
 
 # The end-to-end tests use a real RCON client and a real schema validator from npm.
 node: deps

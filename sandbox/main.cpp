@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "sandbox/console/Console.h"
+#include "sandbox/demo/Demo.h"
 #include "sandbox/rcon/Server.h"
 
 namespace {
@@ -195,6 +196,8 @@ int main(int argc, char** argv) {
   if (o.log) Sandbox::AddLogFile(*o.log);
   if (o.content) ReadContent(*o.content);
   if (o.seed) std::srand(*o.seed);
+
+  if (o.demo) return Demo::Run(o.dir);
 
   if (o.dir) Sandbox::SetCurrentDir(*o.dir);
   if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {

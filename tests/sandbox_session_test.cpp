@@ -216,3 +216,36 @@ TEST_F(Session, NoLineStopsTheSandbox) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Session, TheDemonstrationRaisesBabiesBothWays) {
+  SandboxRun run = RunSandbox({"--demo"}, "");
+  EXPECT_EQ(run.status, 0);
+  std::string all;
+  for (const std::string& line : run.out) all += line + "\n";
+  EXPECT_THAT(all, HasSubstr("With Nestkeep\n"));
+  EXPECT_THAT(all, HasSubstr("The game alone\n"));
+  EXPECT_THAT(all, HasSubstr("walk -> food "));
+  EXPECT_THAT(all, ::testing::Not(HasSubstr("\033")));  // not a terminal: no colour codes
+  EXPECT_THAT(all, ::testing::MatchesRegex(
+                       "(.|\n)*\nGlimmerwing +10 +10 +1h 20m +3d 08h\n(.|\n)*"));
+  EXPECT_THAT(all, ::testing::MatchesRegex("(.|\n)*\nDuskmane \\(not listed\\) +10 +10 +3d 08h +3d 08h\n(.|\n)*"));
+  EXPECT_EQ(run.out.back(), "  reply id=1 type=0: Successfully reloaded!");
+  EXPECT_TRUE(run.err.empty());
+  // It cleans up the folder it made.
+  std::string config = run.out[1].substr(std::string("config: ").size());
+  EXPECT_FALSE(std::filesystem::exists(config)) << config;
+}
+
+TEST_F(Session, TheDemonstrationUsesTheGivenFolder) {
+  WriteConfig(R"({"General": {}, "Dinolist": {"Quillback": {"CuddleIntervalTime": 60, "CuddleIncreasePercent": 0.5}}})");
+  SandboxRun run = RunSandbox({"--demo", "--dir", dir_.string()}, "");
+  EXPECT_EQ(run.status, 0);
+  std::string all;
+  for (const std::string& line : run.out) all += line + "\n";
+  EXPECT_THAT(all, ::testing::MatchesRegex("(.|\n)*\nQuillback +2 +10 +2h 00m +3d 08h\n(.|\n)*"));
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "ArkApi/Plugins/Nestkeep/config.json"));
+}
+
+}  // namespace

@@ -36,6 +36,7 @@ struct APrimalDinoCharacter {
   std::uint8_t BabyCuddleType = 0;
   UObject* BabyCuddleFood = nullptr;
   std::int32_t id = 0;
+  std::int32_t cuddles_requested = 0;
 };
 
 struct APlayerController {
@@ -99,6 +100,16 @@ SANDBOX_API CuddleCall RequestCuddle(APrimalDinoCharacter* dino, double due, std
                                      UObject* food);
 SANDBOX_API QualityCall SetImprinting(APrimalDinoCharacter* dino, float quality);
 SANDBOX_API QualityCall AddImprinting(APrimalDinoCharacter* dino, float amount);
+
+// The game's own nursery: how it asks for cuddles and what one is worth without the module.
+// Requests fall due every 8 hours of world time, and their kinds take turns: a plain cuddle, then
+// a food (the game asks for kibble), then a walk. A completed cuddle adds a tenth of full
+// imprinting, never more than what is left.
+inline constexpr double GameCuddleInterval = 8 * 3600;
+inline constexpr float GameCuddleGain = 0.1f;
+inline constexpr const char* GameFood = "/Game/Nursery/Foods/Kibble.Kibble_C";
+SANDBOX_API CuddleCall RequestNextCuddle(APrimalDinoCharacter* dino);
+SANDBOX_API QualityCall CompleteCuddle(APrimalDinoCharacter* dino);
 
 SANDBOX_API AShooterPlayerController* LocalPlayer();
 SANDBOX_API void SetAdmin(bool admin);

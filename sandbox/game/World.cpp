@@ -163,6 +163,19 @@ QualityCall AddImprinting(APrimalDinoCharacter* dino, float amount) {
   return State().quality;
 }
 
+CuddleCall RequestNextCuddle(APrimalDinoCharacter* dino) {
+  const auto kind = static_cast<std::uint8_t>(dino->cuddles_requested++ % 3);
+  return RequestCuddle(dino, World().TimeSeconds + GameCuddleInterval, kind,
+                       kind == 1 ? AddContent(GameFood) : nullptr);
+}
+
+QualityCall CompleteCuddle(APrimalDinoCharacter* dino) {
+  if (!dino || !dino->MyCharacterStatusComponent) return AddImprinting(dino, GameCuddleGain);
+  const float quality = dino->MyCharacterStatusComponent->DinoImprintingQuality;
+  const float left = 1.0f - quality;
+  return AddImprinting(dino, left < GameCuddleGain ? left : GameCuddleGain);
+}
+
 AShooterPlayerController* LocalPlayer() { return &State().player; }
 
 void SetAdmin(bool admin) {

@@ -1,0 +1,266 @@
+// The nursery demonstration. The game requests cuddles at their due times and the player completes
+// each at once, until every baby is fully imprinted or grown; then the same babies are raised again
+// with the module unloaded, to show what the game alone would have done.
+#include "sandbox/demo/Demo.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include "sandbox/console/Console.h"
+#include "sandbox/demo/ExampleConfig.h"
+
+namespace Demo {
+namespace {
+
+constexpr float Maturation = 5 * 86400;  // long enough for the game alone to finish
+constexpr int BarWidth = 20;
+
+struct Style {
+  bool terminal;
+  const char* full;
+  const char* empty;
+  const char* bold;
+  const char* dim;
+  const char* green;
+  const char* reset;
+};
+
+Style MakeStyle() {
+  if (isatty(STDOUT_FILENO))
+    return {true, "\u2588", "\u2591", "\033[1m", "\033[2m", "\033[32m", "\033[0m"};
+  return {false, "#", ".", "", "", "", ""};
+}
+
+// Outcome of raising one baby.
+struct Raised {
+  std::string species;
+  int cuddles = 0;
+  double full_at = -1;  // world time of full imprinting; -1 when it grew up first
+};
+
+std::string Clock(double seconds) {
+  const auto minutes = static_cast<long long>(seconds / 60 + 0.5);
+  return fmt::format("{}d {:02}:{:02}", minutes / 1440, minutes / 60 % 24, minutes % 60);
+}
+
+std::string Duration(double seconds) {
+  if (seconds < 0) return "never (grew up)";
+  const auto minutes = static_cast<long long>(seconds / 60 + 0.5);
+  if (minutes < 60) return fmt::format("{} min", minutes);
+  if (minutes < 2 * 1440) return fmt::format("{}h {:02}m", minutes / 60, minutes % 60);
+  return fmt::format("{}d {:02}h", minutes / 1440, minutes / 60 % 24);
+}
+
+std::string Bar(const Style& style, float quality) {
+  const int filled = std::clamp(static_cast<int>(quality * BarWidth + 0.5f), 0, BarWidth);
+  std::string bar = "[";
+  for (int i = 0; i < BarWidth; ++i) bar += i < filled ? style.full : style.empty;
+  return bar + "]";
+}
+
+std::string FoodName(const UObject* food) {
+  if (!food) return "";
+  std::string path = food->path;
+  auto dot = path.rfind('.');
+  std::string name = dot == std::string::npos ? path : path.substr(dot + 1);
+  if (name.size() > 2 && name.compare(name.size() - 2, 2, "_C") == 0) name.resize(name.size() - 2);
+  return name;
+}
+
+std::string KindText(const Game::CuddleCall& call, std::uint8_t asked) {
+  if (asked == 2 && call.kind != 2) return "walk -> " + KindText(call, call.kind);
+  switch (call.kind) {
+    case 0:
+      return "cuddle";
+    case 1:
+      return "food " + FoodName(call.food);
+    case 2:
+      return "walk";
+    default:
+      return fmt::format("kind {}", call.kind);
+  }
+}
+
+void Pace(const Style& style) {
+  if (style.terminal) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+}
+
+void PrintProgress(const Style& style, const APrimalDinoCharacter* baby, int width,
+                   const std::string& what) {
+  const float quality = baby->MyCharacterStatusComponent->DinoImprintingQuality;
+  std::printf("  %s%s%s  #%d %-*s %s%s%s %3d%%  %s%s%s\n", style.dim,
+              Clock(Game::World().TimeSeconds).c_str(), style.reset, baby->id, width,
+              Game::Species(baby).c_str(), style.green, Bar(style, quality).c_str(), style.reset,
+              static_cast<int>(quality * 100 + 0.5f), style.dim, what.c_str(), style.reset);
+  std::fflush(stdout);
+  Pace(style);
+}
+
+// Raises one baby of each species, all in one world. Prints each completed cuddle, or with quiet
+// only each baby's last one.
+std::vector<Raised> RaiseBabies(const std::vector<std::string>& species, const Style& style,
+                                bool quiet) {
+  std::vector<APrimalDinoCharacter*> babies;
+  std::vector<Raised> raised;
+  std::vector<Game::CuddleCall> requests;
+  std::size_t width = 0;
+  for (const std::string& name : species) width = std::max(width, name.size());
+  for (const std::string& name : species) {
+    babies.push_back(Game::Spawn(name, 0, Maturation, true));
+    raised.push_back({name});
+    requests.push_back(Game::RequestNextCuddle(babies.back()));
+  }
+  while (true) {
+    // The next request to fall due, among the babies still growing.
+    std::size_t next = babies.size();
+    for (std::size_t i = 0; i < babies.size(); ++i) {
+      const bool done = raised[i].full_at >= 0 || babies[i]->BabyNextCuddleTime > Maturation;
+      if (!done && (next == babies.size() ||
+                    babies[i]->BabyNextCuddleTime < babies[next]->BabyNextCuddleTime))
+        next = i;
+    }
+    if (next == babies.size()) break;
+    APrimalDinoCharacter* baby = babies[next];
+    Game::World().TimeSeconds = std::max(Game::World().TimeSeconds, baby->BabyNextCuddleTime);
+    Game::CompleteCuddle(baby);
+    Raised& r = raised[next];
+    ++r.cuddles;
+    const bool full = baby->MyCharacterStatusComponent->DinoImprintingQuality >= 1.0f;
+    // The kind the game asked for; the module may have changed it.
+    const auto asked = static_cast<std::uint8_t>((baby->cuddles_requested - 1) % 3);
+    if (!quiet) {
+      PrintProgress(style, baby, static_cast<int>(width), KindText(requests[next], asked));
+    } else if (full) {
+      PrintProgress(style, baby, static_cast<int>(width), fmt::format("after {} cuddles", r.cuddles));
+    }
+    if (full)
+      r.full_at = Game::World().TimeSeconds;
+    else
+      requests[next] = Game::RequestNextCuddle(baby);
+  }
+  return raised;
+}
+
+// The species the config lists, in its order, and one it does not.
+std::vector<std::string> PickSpecies(const std::filesystem::path& config) {
+  std::vector<std::string> species;
+  std::ifstream in(config);
+  nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
+  if (doc.is_object() && doc.contains("Dinolist") && doc["Dinolist"].is_object()) {
+    for (const auto& [name, entry] : doc["Dinolist"].items()) {
+      if (species.size() == 3) break;
+      species.push_back(name);
+    }
+  }
+  std::string unlisted = "Duskmane";
+  while (std::find(species.begin(), species.end(), unlisted) != species.end()) unlisted += "2";
+  species.push_back(unlisted);
+  return species;
+}
+
+void RegisterFoods(const std::filesystem::path& config) {
+  std::ifstream in(config);
+  nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
+  if (!doc.is_object() || !doc.contains("Footlist") || !doc["Footlist"].is_array()) return;
+  for (const auto& food : doc["Footlist"]) {
+    if (!food.is_string()) continue;
+    const std::string text = food.get<std::string>();
+    auto open = text.find('\'');
+    if (open == std::string::npos) continue;
+    auto close = text.find('\'', open + 1);
+    Game::AddContent(text.substr(open + 1, close == std::string::npos ? close : close - open - 1) + "_C");
+  }
+}
+
+bool IsListed(const std::string& species, const std::filesystem::path& config) {
+  std::ifstream in(config);
+  nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
+  return doc.is_object() && doc.contains("Dinolist") && doc["Dinolist"].is_object() &&
+         doc["Dinolist"].contains(species);
+}
+
+}  // namespace
+
+int Run(const std::optional<std::string>& dir) {
+  const Style style = MakeStyle();
+  std::filesystem::path base;
+  bool temporary = !dir;
+  if (dir) {
+    base = *dir;
+  } else {
+    std::string pattern = (std::filesystem::temp_directory_path() / "nestkeep-demo-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) {
+      std::perror("nestkeep-sandbox: cannot make a temporary folder");
+      return 1;
+    }
+    base = pattern;
+    std::filesystem::create_directories(base / "ArkApi/Plugins/Nestkeep");
+    std::ofstream(base / "ArkApi/Plugins/Nestkeep/config.json") << ExampleConfig;
+  }
+  const std::filesystem::path config = base / "ArkApi/Plugins/Nestkeep/config.json";
+  Sandbox::SetCurrentDir(base.string());
+
+  const std::vector<std::string> species = PickSpecies(config);
+  std::printf("%sNestkeep nursery demonstration%s\n", style.bold, style.reset);
+  std::printf("config: %s\n", config.string().c_str());
+  std::printf("the game alone asks for a cuddle every 8 hours and each adds 10%%\n\n");
+
+  auto with_module = [&](bool loaded) -> std::vector<Raised> {
+    if (loaded) {
+      if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {
+        std::fprintf(stderr, "nestkeep-sandbox: %s\n", why.c_str());
+        std::exit(1);
+      }
+    }
+    std::printf("%s%s%s\n", style.bold, loaded ? "With Nestkeep" : "The game alone", style.reset);
+    Game::ResetGame();
+    RegisterFoods(config);
+    auto result = RaiseBabies(species, style, !loaded);
+    if (loaded) Sandbox::UnloadModule();
+    std::printf("\n");
+    return result;
+  };
+  const std::vector<Raised> module_run = with_module(true);
+  const std::vector<Raised> game_run = with_module(false);
+
+  int width = 7;
+  for (const std::string& name : species)
+    width = std::max(width, static_cast<int>(name.size()) + (IsListed(name, config) ? 0 : 13));
+  std::printf("%s%-*s  %-17s  %s%s\n", style.bold, width, "", "cuddles taken",
+              "time to full imprinting", style.reset);
+  std::printf("%s%-*s  %8s %8s  %-16s %s%s\n", style.bold, width, "species", "Nestkeep", "game",
+              "Nestkeep", "game", style.reset);
+  for (std::size_t i = 0; i < species.size(); ++i) {
+    const std::string label = species[i] + (IsListed(species[i], config) ? "" : " (not listed)");
+    std::printf("%-*s  %8d %8d  %-16s %s\n", width, label.c_str(), module_run[i].cuddles,
+                game_run[i].cuddles, Duration(module_run[i].full_at).c_str(),
+                Duration(game_run[i].full_at).c_str());
+  }
+
+  if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {
+    std::fprintf(stderr, "nestkeep-sandbox: %s\n", why.c_str());
+    return 1;
+  }
+  std::printf("\nreloading config.json over RCON: rcon Nestkeep.reload\n");
+  for (const RconReply& reply : Console::RunRcon(1, "Nestkeep.reload")) {
+    std::string text = reply.text;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::printf("  reply id=%d type=%d: %s\n", reply.id, reply.type, text.c_str());
+  }
+  Sandbox::UnloadModule();
+  if (temporary) std::filesystem::remove_all(base);
+  return 0;
+}
+
+}  // namespace Demo
