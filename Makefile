@@ -3,7 +3,7 @@
 PRESET ?= default
 BUILD  := build
 
-.PHONY: all demo test deps configure build node clean
+.PHONY: all demo test bench deps configure build node clean
 
 all: build
 
@@ -27,6 +27,12 @@ node: deps
 
 test: build node
 	@ctest --preset $(PRESET)
+
+# Per-call cost of the detours and of reading the config, and instructions per call (callgrind).
+bench: build
+	@$(BUILD)/bin/detours_bench
+	@$(BUILD)/bin/config_bench
+	@bench/callgrind.sh $(BUILD)
 
 clean:
 	@rm -rf build build-asan build-tsan build-fuzz

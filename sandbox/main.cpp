@@ -104,10 +104,15 @@ Options ParseOptions(int argc, char** argv) {
   return o;
 }
 
+// The module built beside the sandbox, or, once installed, the one in the plugin folder under the
+// installation's root.
 std::string DefaultModulePath() {
   std::error_code ec;
-  auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return (exe.parent_path() / "libNestkeep.so").string();
+  const auto here = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
+  const auto beside = here / "libNestkeep.so";
+  const auto installed = here.parent_path() / "ArkApi/Plugins/Nestkeep/libNestkeep.so";
+  return (std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside : installed)
+      .string();
 }
 
 void ReadContent(const std::string& path) {

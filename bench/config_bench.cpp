@@ -1,0 +1,104 @@
+// ReadConfig on generated files, beside parsing the same bytes with the JSON library alone.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include <fmt/format.h>
+#include <nlohmann/json.hpp>
+
+#include "plugin/config/Config.h"
+#include "plugin/lifecycle/Lifecycle.h"
+#include "sandbox/host/Runtime.h"
+
+namespace {
+
+std::string MakeConfig(int species, int foods) {
+  std::string text = "{\n  \"General\": {\"ReplaceCuddleTypeWalk\": true},\n  \"Dinolist\": {\n";
+  for (int i = 0; i < species; ++i)
+    text += fmt::format("    \"Species{:05}\": {{\"CuddleIntervalTime\": {}, \"CuddleIncreasePercent\": {}}}{}\n",
+                        i, 5 + i % 55, 0.01 * (1 + i % 50), i + 1 < species ? "," : "");
+  text += "  },\n  \"Footlist\": [\n";
+  for (int i = 0; i < foods; ++i)
+    text += fmt::format("    \"Blueprint'/Game/Nursery/Foods/Food{0:04}.Food{0:04}'\"{1}\n", i,
+                        i + 1 < foods ? "," : "");
+  return text + "  ]\n}\n";
+}
+
+std::map<std::pair<int, int>, std::string>& ServerDirs() {
+  static std::map<std::pair<int, int>, std::string> dirs;
+  return dirs;
+}
+
+// A server folder holding a generated config.json, made once per size.
+const std::string& ServerWith(int species, int foods) {
+  auto& dir = ServerDirs()[{species, foods}];
+  if (dir.empty()) {
+    dir = (std::filesystem::temp_directory_path() /
+           fmt::format("nestkeep-bench-{}-{}-{}", getpid(), species, foods)).string();
+    std::filesystem::create_directories(dir + "/ArkApi/Plugins/Nestkeep");
+    std::ofstream(dir + "/ArkApi/Plugins/Nestkeep/config.json") << MakeConfig(species, foods);
+  }
+  return dir;
+}
+
+std::string Bytes(const std::string& dir) {
+  std::ifstream in(dir + "/ArkApi/Plugins/Nestkeep/config.json", std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void ReadConfigBench(benchmark::State& state) {
+  const std::string& dir = ServerWith(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  Sandbox::SetCurrentDir(dir);
+  PluginLogger() = std::make_shared<spdlog::logger>("Nestkeep");
+  for (auto _ : state) {
+    if (!ReadConfig()) state.SkipWithError("ReadConfig failed");
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * Bytes(dir).size()));
+}
+
+void BareParse(benchmark::State& state) {
+  const std::string bytes = Bytes(ServerWith(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+  for (auto _ : state) benchmark::DoNotOptimize(nlohmann::json::parse(bytes));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+
+BENCHMARK(BareParse)->Args({200, 20})->Args({10000, 1000})->Unit(benchmark::kMicrosecond);
+BENCHMARK(ReadConfigBench)->Name("ReadConfig")->Args({200, 20})->Args({10000, 1000})->Unit(benchmark::kMicrosecond);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& run : runs) {
+      if (run.run_type != Run::RT_Iteration) continue;
+      const std::string name = run.benchmark_name();
+      const std::string size = name.substr(name.find('/'));
+      (name.rfind("BareParse", 0) == 0 ? bare_ : read_)[size] = run.GetAdjustedRealTime();
+    }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    std::printf("\n%-16s %14s %14s %8s\n", "species/foods", "bare parse us", "ReadConfig us", "ratio");
+    for (const auto& [size, read] : read_)
+      std::printf("%-16s %14.1f %14.1f %8.2f\n", size.substr(1).c_str(), bare_[size], read,
+                  read / bare_[size]);
+  }
+
+ private:
+  std::map<std::string, double> bare_, read_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  for (const auto& [size, dir] : ServerDirs()) std::filesystem::remove_all(dir);
+}
