@@ -3,7 +3,7 @@
 PRESET ?= default
 BUILD  := build
 
-.PHONY: all demo test bench deps configure build node clean
+.PHONY: all demo test bench fuzz deps configure build node clean
 
 all: build
 
@@ -33,6 +33,14 @@ bench: build
 	@$(BUILD)/bin/detours_bench
 	@$(BUILD)/bin/config_bench
 	@bench/callgrind.sh $(BUILD)
+
+# Each fuzzer for FUZZ_SECONDS, from its checked-in seeds, with clang, ASan and UBSan.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@scripts/install-deps.sh clang-14 libclang-rt-14-dev
+	@cmake --preset fuzz >/dev/null
+	@cmake --build --preset fuzz --target fuzzers
+	@scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	@rm -rf build build-asan build-tsan build-fuzz
