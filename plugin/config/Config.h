@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,8 +34,9 @@ bool PickRandomFood(std::u16string* out);
 // True when walk requests stay as the game made them.
 bool IsWalkCuddleKept();
 
-// A configured interval in the seconds the module uses.
-float IntervalSeconds(const SpeciesEntry& entry);
+// A configured interval in the seconds the module uses, multiplied in 32-bit arithmetic. Inline, so
+// that the detours and nestkeep-check, which has no tables, compute it alike.
+inline float IntervalSeconds(const SpeciesEntry& entry) { return entry.CuddleIntervalTime * 60.0f; }
 
 // ---- Reading, without touching the running configuration -----------------------------------
 
@@ -47,7 +49,8 @@ struct ConfigContents {
 
 // What a read noticed that is legal but may not be what the author meant.
 struct ConfigNotes {
-  // A key given more than once in one object: its path ("Dinolist/Raptor") and how often.
+  // A key given more than once in one object: its path ("Dinolist/Raptor"; array elements by
+  // index) and how often it was given. The first occurrence counts.
   struct RepeatedKey {
     std::string path;
     int times;
@@ -55,18 +58,25 @@ struct ConfigNotes {
   std::vector<RepeatedKey> repeated_keys;
 };
 
+// What a read of a file that cannot be opened fails with; nestkeep-check tells it apart by it.
+inline constexpr std::string_view CantOpenConfig = "Can't open config.json";
+
 // The full path of config.json under a server directory.
 std::string ConfigPath(const std::string& server_dir);
 
 // Reads the file at path; throws a std::exception whose text is the line the module logs.
 nlohmann::json ParseConfigFile(const std::string& path, ConfigNotes* notes = nullptr);
-// Parses config text: first value only, leading byte-order mark skipped, first of repeated keys kept.
+// Parses config text: the first value only, a leading byte-order mark skipped, and of repeated
+// keys the first kept.
 nlohmann::json ParseConfigText(std::string_view text, ConfigNotes* notes = nullptr);
 
+// The steps of reading a parsed document. Each throws the library's exception, or one of its own
+// naming the element at fault, on the first thing it cannot read.
 std::vector<std::u16string> BuildFoodList(nlohmann::json& doc);
 SpeciesMap BuildSpeciesTable(nlohmann::json& doc);
 bool BuildReplaceWalk(nlohmann::json& doc);
 // The whole configuration of a parsed document, in the order the module reads it.
 ConfigContents BuildConfig(nlohmann::json& doc);
 
+// The pieces of text between occurrences of delimiter; a trailing delimiter leaves no empty piece.
 std::vector<std::string> SplitString(std::string text, std::string delimiter);

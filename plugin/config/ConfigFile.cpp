@@ -1,2 +1,253 @@
-// TEMPORARY: replaced by the configuration work.
+// Reading config.json into a new configuration, apart from the running one. Nothing here reaches
+// the host, so nestkeep-check runs exactly this code.
+//
+// The JSON library reports most failures itself; its exception texts are what an administrator
+// sees in the log, so the reading below keeps to the plain library calls that raise them.
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string_view>
+
 #include "plugin/config/Config.h"
+#include "plugin/engine/Unicode.h"
+
+using nlohmann::json;
+
+namespace {
+
+// Builds a document from the parser's events where the first occurrence of a key in an object
+// counts: the library's own builder keeps the last one. A later occurrence is dropped together
+// with everything nested in it.
+struct FirstKeyWins {
+  json& root;
+  ConfigNotes* notes;
+
+  struct Frame {
+    json* container;
+    std::string path;  // where the container sits, for the notes
+    // The keys of this object given more than once, each with its entry in notes.
+    std::map<std::string, std::size_t, std::less<>> repeats;
+  };
+  std::vector<Frame> frames;
+
+  std::string next_key;    // the key of an object member whose value comes next
+  bool skip_next = false;  // the value that comes next belongs to a repeated key
+  int skip_depth = 0;      // containers open inside a dropped value
+
+  bool Skipping() const { return skip_depth > 0; }
+
+  // Where a member or element path of the innermost container goes.
+  std::string ChildPath(std::string_view name) const {
+    if (frames.empty() || frames.back().path.empty()) return std::string(name);
+    return frames.back().path + "/" + std::string(name);
+  }
+
+  // Puts a value where the parser stands: the document itself, the next element of an array, or
+  // the member of the key just read.
+  json& Place(json&& value) {
+    if (frames.empty()) {
+      root = std::move(value);
+      return root;
+    }
+    json& parent = *frames.back().container;
+    if (parent.is_array()) {
+      auto& elements = parent.get_ref<json::array_t&>();
+      elements.push_back(std::move(value));
+      return elements.back();
+    }
+    json& member = parent.get_ref<json::object_t&>()[next_key];
+    member = std::move(value);
+    return member;
+  }
+
+  // True when the value that starts now is dropped.
+  bool Drop() {
+    if (Skipping()) return true;
+    const bool drop = skip_next;
+    skip_next = false;
+    return drop;
+  }
+
+  bool Scalar(json&& value) {
+    if (!Drop()) Place(std::move(value));
+    return true;
+  }
+
+  bool Open(json&& empty) {
+    if (Drop()) {
+      ++skip_depth;
+      return true;
+    }
+    std::string path;
+    if (notes && !frames.empty()) {
+      const json& parent = *frames.back().container;
+      path = ChildPath(parent.is_array() ? std::to_string(parent.size()) : next_key);
+    }
+    frames.push_back({&Place(std::move(empty)), std::move(path), {}});
+    return true;
+  }
+
+  bool Close() {
+    if (Skipping())
+      --skip_depth;
+    else
+      frames.pop_back();
+    return true;
+  }
+
+  // The parser's interface.
+  bool null() { return Scalar(json(nullptr)); }
+  bool boolean(bool value) { return Scalar(json(value)); }
+  bool number_integer(json::number_integer_t value) { return Scalar(json(value)); }
+  bool number_unsigned(json::number_unsigned_t value) { return Scalar(json(value)); }
+  bool number_float(json::number_float_t value, const json::string_t&) {
+    return Scalar(json(value));
+  }
+  bool string(json::string_t& value) { return Scalar(json(std::move(value))); }
+  bool binary(json::binary_t& value) { return Scalar(json(std::move(value))); }
+  bool start_object(std::size_t) { return Open(json::object()); }
+  bool end_object() { return Close(); }
+  bool start_array(std::size_t) { return Open(json::array()); }
+  bool end_array() { return Close(); }
+
+  bool key(json::string_t& name) {
+    if (Skipping()) return true;
+    Frame& frame = frames.back();
+    if (!frame.container->contains(name)) {
+      next_key = std::move(name);
+      return true;
+    }
+    skip_next = true;
+    if (notes) {
+      auto seen = frame.repeats.find(name);
+      if (seen != frame.repeats.end()) {
+        ++notes->repeated_keys[seen->second].times;
+      } else {
+        frame.repeats.emplace(name, notes->repeated_keys.size());
+        notes->repeated_keys.push_back({ChildPath(name), 2});
+      }
+    }
+    return true;
+  }
+
+  [[noreturn]] bool parse_error(std::size_t, const std::string&,
+                                const nlohmann::detail::exception& error) {
+    // The parser hands its parse errors and its number overflows here; both go on as the
+    // library would have thrown them.
+    if (auto* parse = dynamic_cast<const json::parse_error*>(&error)) throw *parse;
+    if (auto* range = dynamic_cast<const json::out_of_range*>(&error)) throw *range;
+    throw std::runtime_error(error.what());
+  }
+};
+
+// An element as an administrator would find it in the file. Bytes that are not printable ASCII
+// are shown as \xNN when the text may not be UTF-8, and kept otherwise.
+std::string Quoted(std::string_view text, bool escape_high) {
+  static constexpr char Hex[] = "0123456789ABCDEF";
+  std::string quoted = "\"";
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      quoted += '\\';
+      quoted += c;
+    } else if (byte < 0x20 || byte == 0x7F || (escape_high && byte >= 0x80)) {
+      quoted += "\\x";
+      quoted += Hex[byte >> 4];
+      quoted += Hex[byte & 0xF];
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "\"";
+}
+
+}  // namespace
+
+std::string ConfigPath(const std::string& server_dir) {
+  return server_dir + "/ArkApi/Plugins/Nestkeep/config.json";
+}
+
+json ParseConfigFile(const std::string& path, ConfigNotes* notes) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw std::runtime_error(std::string(CantOpenConfig));
+  std::string text;
+  try {
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  } catch (const std::ios_base::failure&) {
+    // A directory opens but does not read; for the administrator it is a file that is not there.
+    throw std::runtime_error(std::string(CantOpenConfig));
+  }
+  return ParseConfigText(text, notes);
+}
+
+json ParseConfigText(std::string_view text, ConfigNotes* notes) {
+  json doc;
+  FirstKeyWins builder{doc, notes, {}, {}, false, 0};
+  // Not strict: the parser stops after the first complete value and leaves the rest unread. It
+  // skips a leading byte-order mark itself.
+  json::sax_parse(text.begin(), text.end(), &builder, json::input_format_t::json, false);
+  return doc;
+}
+
+std::vector<std::u16string> BuildFoodList(json& doc) {
+  // value() on anything but an object raises the library's type error 306; that is the message an
+  // administrator gets for a file whose top level is not an object.
+  const json list = doc.value("Footlist", json::array());
+  std::vector<std::u16string> foods;
+  for (const json& element : list) {
+    auto reference = element.get<std::string>();
+    auto pieces = SplitString(reference, "'");
+    if (pieces.size() < 2) {
+      throw std::runtime_error("Footlist element " + Quoted(reference, false) +
+                               " is not of the form Type'Path'");
+    }
+    std::u16string path;
+    if (!Unicode::AppendUtf16(pieces[1] + "_C", path)) {
+      throw std::runtime_error("Footlist element " + Quoted(reference, true) +
+                               " is not valid UTF-8");
+    }
+    foods.push_back(std::move(path));
+  }
+  return foods;
+}
+
+SpeciesMap BuildSpeciesTable(json& doc) {
+  // An absent "Dinolist" reads as null, which holds no members. A lone string, number or boolean
+  // iterates as one value; an array as its elements, which then fail at key().
+  json& section = doc["Dinolist"];
+  SpeciesMap species;
+  for (auto it = section.begin(); it != section.end(); ++it) {
+    json& settings = it.value();
+    // operator[] turns a null value into an empty object, so both members then read as null.
+    const auto interval = settings["CuddleIntervalTime"].get<float>();
+    const auto increase = settings["CuddleIncreasePercent"].get<float>();
+    species.emplace(it.key(), SpeciesEntry{interval, increase});
+  }
+  return species;
+}
+
+bool BuildReplaceWalk(json& doc) { return doc["General"].value("ReplaceCuddleTypeWalk", true); }
+
+ConfigContents BuildConfig(json& doc) {
+  ConfigContents contents;
+  contents.foods = BuildFoodList(doc);
+  contents.species = BuildSpeciesTable(doc);
+  contents.replace_walk = BuildReplaceWalk(doc);
+  return contents;
+}
+
+std::vector<std::string> SplitString(std::string text, std::string delimiter) {
+  std::vector<std::string> pieces;
+  // An empty delimiter would match everywhere without advancing; it leaves the text whole.
+  if (delimiter.empty()) {
+    if (!text.empty()) pieces.push_back(std::move(text));
+    return pieces;
+  }
+  std::size_t start = 0;
+  for (auto at = text.find(delimiter); at != std::string::npos; at = text.find(delimiter, start)) {
+    pieces.push_back(text.substr(start, at - start));
+    start = at + delimiter.size();
+  }
+  if (start < text.size()) pieces.push_back(text.substr(start));
+  return pieces;
+}

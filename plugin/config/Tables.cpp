@@ -1,4 +1,5 @@
 // The running configuration and its readers.
+#include <cstdint>
 #include <cstdlib>
 
 #include "plugin/config/Config.h"
@@ -6,8 +7,6 @@
 SpeciesMap SpeciesTable;
 std::vector<std::u16string> FoodList;
 bool KeepWalkCuddle = false;
-
-float IntervalSeconds(const SpeciesEntry& entry) { return entry.CuddleIntervalTime * 60.0f; }
 
 bool FindSpecies(std::string name, std::pair<float, float>* out) {
   if (!out) return false;

@@ -1,0 +1,292 @@
+// The real nestkeep-check as an administrator runs it, and the real sandbox on the example config.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Quote(const std::string& word) {
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+struct Outcome {
+  int status = -1;
+  std::vector<std::string> out, err;
+};
+
+class Check : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("nestkeep-check-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs a program from the build's bin directory in dir, with input on standard input.
+  Outcome Start(const std::string& program, const std::vector<std::string>& args,
+                const std::string& input = "") {
+    const char* bin = std::getenv("NESTKEEP_BIN_DIR");
+    std::ofstream(dir_ / "stdin") << input;
+    std::string command = "cd " + Quote(dir_.string()) + " && " +
+                          Quote(std::string(bin ? bin : "bin") + "/" + program);
+    for (const auto& arg : args) command += " " + Quote(arg);
+    command += " <stdin 2>stderr";
+    Outcome run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) {
+      ADD_FAILURE() << "popen failed: " << command;
+      return run;
+    }
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = Lines(out);
+    std::ifstream err(dir_ / "stderr");
+    run.err = Lines(std::string(std::istreambuf_iterator<char>(err), {}));
+    return run;
+  }
+
+  Outcome Checker(const std::vector<std::string>& args) { return Start("nestkeep-check", args); }
+
+  std::string Write(const std::string& name, const std::string& text) {
+    fs::create_directories((dir_ / name).parent_path());
+    std::ofstream(dir_ / name, std::ios::binary) << text;
+    return (dir_ / name).string();
+  }
+
+  static std::string Example() {
+    std::ifstream in(fs::path(NESTKEEP_SOURCE_DIR) / "examples/config.json");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  fs::path dir_;
+};
+
+using Strings = std::vector<std::string>;
+
+TEST_F(Check, ExampleLoads) {
+  const auto run = Checker({std::string(NESTKEEP_SOURCE_DIR) + "/examples/config.json"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, Strings{});
+  ASSERT_GE(run.out.size(), 3u);
+  EXPECT_EQ(run.out[0].rfind("Species (", 0), 0u) << run.out[0];
+  EXPECT_EQ(run.out.back(),
+            std::string(NESTKEEP_SOURCE_DIR) +
+                "/examples/config.json: the module would load this file (0 warnings)");
+}
+
+TEST_F(Check, Summary) {
+  const auto path = Write("config.json", R"({
+    "General": {"ReplaceCuddleTypeWalk": false},
+    "Dinolist": {"Thornhopper": {"CuddleIntervalTime": 0.5, "CuddleIncreasePercent": 0.25},
+                 "Mossback ": {"CuddleIntervalTime": 12, "CuddleIncreasePercent": true}},
+    "Footlist": ["Blueprint'/Game/Nursery/Foods/Berries.Berries'", "T'/Game/N\u00fcsse'"]})");
+  const auto run = Checker({path});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out,
+            (Strings{"Species (2):",
+                     R"(  "Mossback ": cuddle every 12 min (720 s), +1 imprinting per cuddle)",
+                     R"(  "Thornhopper": cuddle every 0.5 min (30 s), +0.25 imprinting per cuddle)",
+                     "Foods (2), as the engine will be asked to load them:",
+                     "  /Game/Nursery/Foods/Berries.Berries_C", "  /Game/N\xC3\xBCsse_C",
+                     "Walk requests: kept as the game makes them (ReplaceCuddleTypeWalk false)",
+                     path + ": the module would load this file (0 warnings)"}));
+  EXPECT_EQ(run.err, Strings{});
+
+  const auto bare = Checker({Write("bare.json", R"({"General": {}, "Dinolist": {}})")});
+  EXPECT_EQ(bare.out.at(2),
+            "Walk requests: replaced by food requests (ReplaceCuddleTypeWalk not given, so true)");
+}
+
+// What the module would log, after "error: ", and the exit status.
+TEST_F(Check, Failures) {
+  const struct {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {"",
+       "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error while "
+       "parsing value - unexpected end of input; expected '[', '{', or a literal"},
+      {R"({"Footlist": ["Berry"]})", R"(Footlist element "Berry" is not of the form Type'Path')"},
+      {R"({"Dinolist": {}})", "[json.exception.type_error.306] cannot use value() with null"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto path = Write("broken.json", c.text);
+    const auto run = Checker({path});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, Strings{});
+    ASSERT_GE(run.err.size(), 2u);
+    EXPECT_EQ(run.err.front(), "error: " + c.message);
+    EXPECT_EQ(run.err.back(), path + ": the module would log this line and not use the file");
+  }
+}
+
+TEST_F(Check, BrokenExample) {
+  std::string text = Example();
+  const auto at = text.find("\"Blueprint'/Game/Nursery/Foods/Berries.Berries'\"");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, std::string("\"Blueprint'/Game/Nursery/Foods/Berries.Berries'\"").size(), "42");
+  const auto run = Checker({Write("config.json", text)});
+  EXPECT_EQ(run.status, 1);
+  ASSERT_FALSE(run.err.empty());
+  EXPECT_EQ(run.err[0],
+            "error: [json.exception.type_error.302] type must be string, but is number");
+}
+
+// Hints about keys still come with a failure: they are often its cause.
+TEST_F(Check, FailureWithHint) {
+  const auto path = Write(
+      "config.json",
+      R"({"General": {}, "Dinolist": {"Mossback": {"cuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1}}})");
+  const auto run = Checker({path});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(
+      run.err,
+      (Strings{
+          "error: [json.exception.type_error.302] type must be number, but is null",
+          R"(warning: key "cuddleIntervalTime" in "Dinolist/Mossback" differs from "CuddleIntervalTime" only in letter case; keys are case-sensitive, so it is ignored)",
+          path + ": the module would log this line and not use the file"}));
+}
+
+TEST_F(Check, CannotOpen) {
+  const auto missing = Checker({(dir_ / "nothing.json").string()});
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.err,
+            (Strings{"error: Can't open config.json",
+                     (dir_ / "nothing.json").string() + ": No such file or directory"}));
+  const auto directory = Checker({dir_.string()});
+  EXPECT_EQ(directory.status, 2);
+  EXPECT_EQ(directory.err.at(1), dir_.string() + ": it is a directory");
+}
+
+TEST_F(Check, DefaultPathIsTheServers) {
+  const auto none = Checker({});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err.at(1), "./ArkApi/Plugins/Nestkeep/config.json: No such file or directory");
+  Write("ArkApi/Plugins/Nestkeep/config.json", R"({"General": {}, "Footlist": ["T'/A'"]})");
+  const auto found = Checker({});
+  EXPECT_EQ(found.status, 0);
+  EXPECT_EQ(found.out.back(),
+            "./ArkApi/Plugins/Nestkeep/config.json: the module would load this file (1 warning)");
+}
+
+TEST_F(Check, Arguments) {
+  const auto help = Checker({"--help"});
+  EXPECT_EQ(help.status, 0);
+  ASSERT_FALSE(help.out.empty());
+  EXPECT_EQ(help.out[0], "usage: nestkeep-check [PATH]");
+  EXPECT_EQ(Checker({"--verbose"}).status, 2);
+  EXPECT_EQ(Checker({"a.json", "b.json"}).status, 2);
+}
+
+// Legal, so the exit status stays 0, but surely not what the author meant.
+TEST_F(Check, Warnings) {
+  const std::string ok = R"("CuddleIntervalTime": 5, "CuddleIncreasePercent": 0.1)";
+  const struct {
+    const char* what;
+    std::string text;
+    Strings warnings;
+  } cases[] = {
+      {"none", R"({"General": {}, "Dinolist": {"A": {)" + ok + "}}}", {}},
+      {"interval at zero",
+       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 0, "CuddleIncreasePercent": 0.1}}})",
+       {R"("A": CuddleIntervalTime is 0; at 0 minutes or below, the next cuddle request is due at once)"}},
+      {"interval below zero",
+       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": -1.5, "CuddleIncreasePercent": 0.1}}})",
+       {R"("A": CuddleIntervalTime is -1.5; at 0 minutes or below, the next cuddle request is due at once)"}},
+      {"increase at zero",
+       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 5, "CuddleIncreasePercent": false}}})",
+       {R"("A": CuddleIncreasePercent is 0; at 0 or below, a cuddle adds no imprinting)"}},
+      {"increase as a percentage",
+       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 5, "CuddleIncreasePercent": 25}}})",
+       {R"("A": CuddleIncreasePercent is 25, above 1; it is a fraction of full imprinting (0.25 is a quarter; 25 is not 25%), so a single cuddle completes imprinting)"}},
+      {"increase of exactly 1",
+       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 5, "CuddleIncreasePercent": 1}}})",
+       {}},
+      {"repeated keys",
+       R"({"General": {}, "General": {}, "Dinolist": {"A": {)" + ok + R"(}, "A": {}, "A": 1}})",
+       {R"(key "General" is given 2 times; the first counts and the others are ignored)",
+        R"(key "Dinolist/A" is given 3 times; the first counts and the others are ignored)"}},
+      {"key case",
+       R"({"general": 1, "General": {"replaceCuddleTypeWalk": false}, "DinoList": {},
+                      "Dinolist": {"A": {"CUDDLEINCREASEPERCENT": 1, )" +
+           ok + R"(}}, "footlist": []})",
+       {R"(key "DinoList" at the top level differs from "Dinolist" only in letter case; keys are case-sensitive, so it is ignored)",
+        R"(key "footlist" at the top level differs from "Footlist" only in letter case; keys are case-sensitive, so it is ignored)",
+        R"(key "general" at the top level differs from "General" only in letter case; keys are case-sensitive, so it is ignored)",
+        R"(key "replaceCuddleTypeWalk" in "General" differs from "ReplaceCuddleTypeWalk" only in letter case; keys are case-sensitive, so it is ignored)",
+        R"(key "CUDDLEINCREASEPERCENT" in "Dinolist/A" differs from "CuddleIncreasePercent" only in letter case; keys are case-sensitive, so it is ignored)"}},
+      {"empty Dinolist",
+       R"({"General": {}, "Dinolist": {}})",
+       {R"("Dinolist" is empty: no species are configured, so the module changes nothing)"}},
+      {"Dinolist an empty array",
+       R"({"General": {}, "Dinolist": []})",
+       {R"("Dinolist" is empty: no species are configured, so the module changes nothing)"}},
+      {"no Dinolist",
+       R"({"General": {}})",
+       {R"(there is no "Dinolist": no species are configured, so the module changes nothing)"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto path = Write("config.json", c.text);
+    const auto run = Checker({path});
+    EXPECT_EQ(run.status, 0);
+    Strings want;
+    for (const auto& w : c.warnings) want.push_back("warning: " + w);
+    EXPECT_EQ(run.err, want);
+    ASSERT_FALSE(run.out.empty());
+    EXPECT_EQ(run.out.back(), path + ": the module would load this file (" +
+                                  std::to_string(want.size()) +
+                                  (want.size() == 1 ? " warning)" : " warnings)"));
+  }
+}
+
+// The module in the real sandbox: the example config loads without a word in the log, and a
+// missing one gives exactly the one line.
+TEST_F(Check, SandboxOnTheExample) {
+  auto nestkeep_lines = [](const Strings& lines) {
+    Strings found;
+    for (const auto& line : lines)
+      if (line.find("[Nestkeep]") != std::string::npos) found.push_back(line);
+    return found;
+  };
+  const auto without = Start("nestkeep-sandbox", {"--dir", dir_.string()}, "quit\n");
+  EXPECT_EQ(without.status, 0);
+  const auto lines = nestkeep_lines(without.err);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].substr(15), "[Nestkeep][error] Can't open config.json");
+
+  Write("ArkApi/Plugins/Nestkeep/config.json", Example());
+  const auto with = Start("nestkeep-sandbox", {"--dir", dir_.string()}, "quit\n");
+  EXPECT_EQ(with.status, 0);
+  EXPECT_EQ(nestkeep_lines(with.err), Strings{});
+  EXPECT_EQ(nestkeep_lines(with.out), Strings{});
+}
+
+}  // namespace

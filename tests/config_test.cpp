@@ -1,0 +1,497 @@
+// Reading config.json into the running configuration, and the readers the detours use.
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <regex>
+#include <set>
+
+#include "tests/Fixture.h"
+
+namespace {
+
+using nlohmann::json;
+
+// A configuration that differs from a fresh start in all three settings, so that a read which
+// touches any of them shows.
+const std::string Good = R"({
+  "General": {"ReplaceCuddleTypeWalk": false},
+  "Dinolist": {
+    "Mossback": {"CuddleIntervalTime": 4, "CuddleIncreasePercent": 0.2},
+    "Glimmerwing": {"CuddleIntervalTime": 0.5, "CuddleIncreasePercent": 0.05}
+  },
+  "Footlist": ["Blueprint'/Game/Nursery/Foods/Berries.Berries'",
+               "Blueprint'/Game/Nursery/Foods/Honeycomb.Honeycomb'"]
+})";
+
+// The member text of a document with the given sections; General defaults to an empty object.
+std::string Doc(const std::string& members) { return "{" + members + "}"; }
+std::string WithGeneral(const std::string& members) {
+  return Doc(R"("General": {})" + (members.empty() ? "" : ", " + members));
+}
+
+struct Snapshot {
+  SpeciesMap species;
+  std::vector<std::u16string> foods;
+  bool keep_walk;
+};
+
+Snapshot Running() { return {SpeciesTable, FoodList, KeepWalkCuddle}; }
+
+void ExpectSame(const Snapshot& want, const Snapshot& got) {
+  ASSERT_EQ(want.species.size(), got.species.size());
+  for (const auto& [name, entry] : want.species) {
+    auto it = got.species.find(name);
+    ASSERT_NE(it, got.species.end()) << name;
+    EXPECT_EQ(entry.CuddleIntervalTime, it->second.CuddleIntervalTime) << name;
+    EXPECT_EQ(entry.CuddleIncreasePercent, it->second.CuddleIncreasePercent) << name;
+  }
+  EXPECT_EQ(want.foods, got.foods);
+  EXPECT_EQ(want.keep_walk, got.keep_walk);
+}
+
+// The message of a "[Nestkeep][error]" line, or a marker when the line is not one.
+std::string ErrorText(const std::string& line) {
+  static const std::regex form(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] (.*))");
+  std::smatch match;
+  return std::regex_match(line, match, form) ? match[1].str() : "<not an error line: " + line + ">";
+}
+
+struct Failure {
+  const char* what;
+  std::optional<std::string> text;  // none: no file at all
+  std::string message;
+};
+
+const std::string P101 = "[json.exception.parse_error.101] parse error at line 1, column ";
+const std::string E302 = "[json.exception.type_error.302] type must be ";
+const std::string E305 =
+    "[json.exception.type_error.305] cannot use operator[] with a string argument with ";
+const std::string E306 = "[json.exception.type_error.306] cannot use value() with ";
+const std::string E207 =
+    "[json.exception.invalid_iterator.207] cannot use key() for non-object iterators";
+const std::string Species = R"("CuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1)";
+
+// Every way a read fails, by the step that fails. The first parse error also holds braces, which
+// a logger that took the text as a format pattern would choke on.
+const std::vector<Failure> Failures = {
+    {"no file", std::nullopt, "Can't open config.json"},
+    // Parsing.
+    {"empty file", "",
+     P101 + "1: syntax error while parsing value - unexpected end of input; "
+            "expected '[', '{', or a literal"},
+    {"unclosed object", R"({"General": {})",
+     P101 + "15: syntax error while parsing object - unexpected end of input; expected '}'"},
+    {"trailing comma", R"({"General": {},})",
+     P101 + "16: syntax error while parsing object key - unexpected '}'; expected string literal"},
+    {"number too large", R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 1e999}}})",
+     "[json.exception.out_of_range.406] number overflow parsing '1e999'"},
+    {"mark after a blank", " \xEF\xBB\xBF{}",
+     P101 + "2: syntax error while parsing value - invalid literal; last read: ' \xEF'"},
+    {"mark given twice", "\xEF\xBB\xBF\xEF\xBB\xBF{}",
+     P101 + "4: syntax error while parsing value - invalid literal; last read: '\xEF\xBB\xBF\xEF'"},
+    // The document is not an object.
+    {"top-level array", "[]", E306 + "array"},
+    {"top-level null", "null", E306 + "null"},
+    // Footlist.
+    {"number among foods", WithGeneral(R"("Footlist": ["T'/A'", 5])"),
+     E302 + "string, but is number"},
+    {"lone number as foods", WithGeneral(R"("Footlist": 5)"), E302 + "string, but is number"},
+    {"object of booleans as foods", WithGeneral(R"("Footlist": {"a": true})"),
+     E302 + "string, but is boolean"},
+    {"food without apostrophe", WithGeneral(R"("Footlist": ["Berry"])"),
+     R"(Footlist element "Berry" is not of the form Type'Path')"},
+    {"empty food", WithGeneral(R"("Footlist": ["T'/A'", ""])"),
+     R"(Footlist element "" is not of the form Type'Path')"},
+    {"food with nothing after the apostrophe", WithGeneral(R"("Footlist": ["Blueprint'"])"),
+     R"(Footlist element "Blueprint'" is not of the form Type'Path')"},
+    {"food quoting a quote", WithGeneral(R"("Footlist": ["Be\"rry"])"),
+     R"(Footlist element "Be\"rry" is not of the form Type'Path')"},
+    // A species value.
+    {"species value a string", WithGeneral(R"("Dinolist": {"A": "fast"})"), E305 + "string"},
+    {"species value an array", WithGeneral(R"("Dinolist": {"A": [1]})"), E305 + "array"},
+    {"species value null", WithGeneral(R"("Dinolist": {"A": null})"), E302 + "number, but is null"},
+    {"species without increase", WithGeneral(R"("Dinolist": {"A": {"CuddleIntervalTime": 1}})"),
+     E302 + "number, but is null"},
+    {"interval a string",
+     WithGeneral(R"("Dinolist": {"A": {"CuddleIntervalTime": "5", "CuddleIncreasePercent": 0.1}})"),
+     E302 + "number, but is string"},
+    {"increase an array",
+     WithGeneral(R"("Dinolist": {"A": {"CuddleIntervalTime": 1, "CuddleIncreasePercent": []}})"),
+     E302 + "number, but is array"},
+    {"interval read before increase",
+     WithGeneral(R"("Dinolist": {"A": {"CuddleIncreasePercent": {}, "CuddleIntervalTime": "5"}})"),
+     E302 + "number, but is string"},
+    {"second species bad",
+     WithGeneral(R"("Dinolist": {"A": {)" + Species + R"(}, "B": {"CuddleIntervalTime": {}}})"),
+     E302 + "number, but is object"},
+    {"interval key in lower case",
+     WithGeneral(R"("Dinolist": {"A": {"cuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1}})"),
+     E302 + "number, but is null"},
+    // Dinolist not an object.
+    {"array of species", WithGeneral(R"("Dinolist": [{)" + Species + "}]"), E207},
+    {"array of numbers", WithGeneral(R"("Dinolist": [5])"), E305 + "number"},
+    {"array of empty objects", WithGeneral(R"("Dinolist": [{}])"), E302 + "number, but is null"},
+    {"lone string", WithGeneral(R"("Dinolist": "A")"), E305 + "string"},
+    // General.
+    {"no General", Doc(R"("Dinolist": {"A": {)" + Species + R"(}}, "Footlist": ["T'/A'"])"),
+     E306 + "null"},
+    {"General in lower case", Doc(R"("general": {})"), E306 + "null"},
+    {"General an array", Doc(R"("General": [])"), E306 + "array"},
+    {"walk setting a string", Doc(R"("General": {"ReplaceCuddleTypeWalk": "yes"})"),
+     E302 + "boolean, but is string"},
+    {"walk setting a number", Doc(R"("General": {"ReplaceCuddleTypeWalk": 1})"),
+     E302 + "boolean, but is number"},
+};
+
+class ConfigRead : public HostTest {
+ protected:
+  // Writes the file, or removes it for none.
+  void Put(const std::optional<std::string>& text) {
+    std::filesystem::remove(dir_ / "ArkApi/Plugins/Nestkeep/config.json");
+    if (text) WriteConfig(*text);
+  }
+
+  void LoadGood() {
+    Put(Good);
+    ASSERT_TRUE(ReadConfig());
+    ASSERT_EQ(SpeciesTable.size(), 2u);
+    ASSERT_EQ(FoodList.size(), 2u);
+    ASSERT_TRUE(KeepWalkCuddle);
+    TakeLogLines();
+  }
+
+  // Reads text that must load, and returns the running configuration.
+  Snapshot ReadGood(const std::string& text) {
+    Put(text);
+    EXPECT_TRUE(ReadConfig()) << text;
+    EXPECT_EQ(TakeLogLines(), std::vector<std::string>{}) << text;
+    return Running();
+  }
+};
+
+// A failed reload, at whatever step, logs one line and keeps all three settings as they were.
+TEST_F(ConfigRead, FailedReloadKeepsTheRunningConfiguration) {
+  LoadGood();
+  const Snapshot before = Running();
+  for (const auto& c : Failures) {
+    SCOPED_TRACE(c.what);
+    Put(c.text);
+    EXPECT_FALSE(ReadConfig());
+    const auto lines = TakeLogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(ErrorText(lines[0]), c.message);
+    ExpectSame(before, Running());
+  }
+}
+
+// At start-up the same failures leave the tables empty and walk requests replaced.
+TEST_F(ConfigRead, FailedFirstReadLeavesTheStartingState) {
+  for (const auto& c : Failures) {
+    SCOPED_TRACE(c.what);
+    Put(c.text);
+    EXPECT_FALSE(ReadConfig());
+    EXPECT_EQ(TakeLogLines().size(), 1u);
+    ExpectSame({{}, {}, false}, Running());
+  }
+}
+
+// A reload after the file was fixed: nothing of the earlier good file or the failed one lingers.
+TEST_F(ConfigRead, ReloadAfterFixedFile) {
+  LoadGood();
+  Put(WithGeneral(R"("Dinolist": {"Emberfin": {)" + Species + R"(}}, "Footlist": [1])"));
+  EXPECT_FALSE(ReadConfig());
+  TakeLogLines();
+  const auto got = ReadGood(
+      WithGeneral(R"("Dinolist": {"Emberfin": {)" + Species + R"(}}, "Footlist": ["T'/Fixed'"])"));
+  ExpectSame({{{"Emberfin", {1.0f, 0.1f}}}, {u"/Fixed_C"}, false}, got);
+}
+
+struct Legal {
+  const char* what;
+  std::string text;
+  Snapshot want;
+};
+
+TEST_F(ConfigRead, LegalFiles) {
+  const Legal cases[] = {
+      {"only an empty General", R"({"General": {}})", {{}, {}, false}},
+      {"walk requests kept", R"({"General": {"ReplaceCuddleTypeWalk": false}})", {{}, {}, true}},
+      {"null sections", WithGeneral(R"("Dinolist": null, "Footlist": null)"), {{}, {}, false}},
+      {"empty sections", WithGeneral(R"("Dinolist": {}, "Footlist": [])"), {{}, {}, false}},
+      {"empty array of species", WithGeneral(R"("Dinolist": [])"), {{}, {}, false}},
+      {"unknown keys everywhere",
+       Doc(R"("Extra": [1, {"x": null}], "General": {"Note": 1, "ReplaceCuddleTypeWalk": false},
+              "Dinolist": {"A": {"Comment": "x", )" +
+           Species + R"(}})"),
+       {{{"A", {1.0f, 0.1f}}}, {}, true}},
+      {"key case matters",
+       WithGeneral(R"("dinolist": {"A": {)" + Species + R"(}}, "footlist": ["T'/A'"])"),
+       {{}, {}, false}},
+      {"names as parsed",
+       WithGeneral(R"("Dinolist": {"Moss\u0062ack": {)" + Species + R"(}, "Dornhüpfer": {)" +
+                   Species + R"(}, "A ": {)" + Species + "}}"),
+       {{{"Mossback", {1.0f, 0.1f}}, {"Dornh\u00fcpfer", {1.0f, 0.1f}}, {"A ", {1.0f, 0.1f}}},
+        {},
+        false}},
+      {"food forms",
+       WithGeneral(R"("Footlist": ["Blueprint'/Game/A.A'", "Blueprint'/Game/B.B", "'/Game/C'",
+                                                "T'/D'extra'", "''", "T'/A'", "T'/A'"])"),
+       {{},
+        {u"/Game/A.A_C", u"/Game/B.B_C", u"/Game/C_C", u"/D_C", u"_C", u"/A_C", u"/A_C"},
+        false}},
+      {"foods as an object",
+       WithGeneral(R"("Footlist": {"b": "T'/B'", "a": "T'/A'"})"),
+       {{}, {u"/A_C", u"/B_C"}, false}},
+      {"food as a lone string",
+       WithGeneral(R"("Footlist": "T'/Only'")"),
+       {{}, {u"/Only_C"}, false}},
+      {"food paths beyond ASCII",
+       WithGeneral(R"("Footlist": ["T'/Nüsse'", "T'/N\u00fcsse'", "T'/𝄞'"])"),
+       {{}, {u"/N\u00FCsse_C", u"/N\u00FCsse_C", u"/\U0001D11E_C"}, false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoadGood();
+    ExpectSame(c.want, ReadGood(c.text));
+  }
+}
+
+// Numbers, integer or not, and booleans become 32-bit floats as read, with no range check.
+TEST_F(ConfigRead, NumbersBecomeFloats) {
+  const struct {
+    const char* json;
+    float want;
+  } cases[] = {
+      {"2", 2.0f},
+      {"true", 1.0f},
+      {"false", 0.0f},
+      {"-3", -3.0f},
+      {"0.1", 0.1f},
+      {"123456789", 123456792.0f},  // the nearest float
+      {"18446744073709551615", 18446744073709551615.0f},
+      {"-9223372036854775808", -9223372036854775808.0f},
+      {"99999999999999999999", 1e20f},  // past 64 bits, parsed as a double
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.json);
+    const auto got =
+        ReadGood(WithGeneral(std::string(R"("Dinolist": {"A": {"CuddleIntervalTime": )") + c.json +
+                             R"(, "CuddleIncreasePercent": )" + c.json + "}}"));
+    ASSERT_EQ(got.species.count("A"), 1u);
+    EXPECT_EQ(got.species.at("A").CuddleIntervalTime, c.want);
+    EXPECT_EQ(got.species.at("A").CuddleIncreasePercent, c.want);
+  }
+  const auto zero = ReadGood(WithGeneral(
+      R"("Dinolist": {"A": {"CuddleIntervalTime": -0.0, "CuddleIncreasePercent": 0}})"));
+  EXPECT_TRUE(std::signbit(zero.species.at("A").CuddleIntervalTime));
+}
+
+TEST_F(ConfigRead, RepeatedKeysKeepTheFirst) {
+  const Legal cases[] = {
+      {"General",
+       R"({"General": {"ReplaceCuddleTypeWalk": false}, "General": {}})",
+       {{}, {}, true}},
+      {"walk setting",
+       R"({"General": {"ReplaceCuddleTypeWalk": false, "ReplaceCuddleTypeWalk": true}})",
+       {{}, {}, true}},
+      {"Dinolist",
+       WithGeneral(R"("Dinolist": {"A": {)" + Species + R"(}}, "Dinolist": {"B": {)" + Species +
+                   "}}"),
+       {{{"A", {1.0f, 0.1f}}}, {}, false}},
+      {"species name",
+       WithGeneral(R"("Dinolist": {"A": {)" + Species +
+                   R"(}, "A": {"CuddleIntervalTime": 9, "CuddleIncreasePercent": 0.9}})"),
+       {{{"A", {1.0f, 0.1f}}}, {}, false}},
+      {"species setting",
+       WithGeneral(
+           R"("Dinolist": {"A": {"CuddleIntervalTime": 3, "CuddleIntervalTime": 5, "CuddleIncreasePercent": 0.3}})"),
+       {{{"A", {3.0f, 0.3f}}}, {}, false}},
+      // Later values would fail the read; dropped whole, they never get that far.
+      {"bad later Footlist",
+       WithGeneral(R"("Footlist": ["T'/A'"], "Footlist": [5, "Berry"])"),
+       {{}, {u"/A_C"}, false}},
+      {"bad later species",
+       WithGeneral(R"("Dinolist": {"A": {)" + Species + R"(}, "A": "fast"})"),
+       {{{"A", {1.0f, 0.1f}}}, {}, false}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoadGood();
+    ExpectSame(c.want, ReadGood(c.text));
+  }
+  // And the first counts when it is the bad one.
+  Put(WithGeneral(R"("Footlist": [5], "Footlist": ["T'/A'"])"));
+  EXPECT_FALSE(ReadConfig());
+}
+
+TEST_F(ConfigRead, ByteOrderMarkAndTrailingText) {
+  const std::string body = WithGeneral(R"("Dinolist": {"A": {)" + Species + "}}");
+  const Snapshot want{{{"A", {1.0f, 0.1f}}}, {}, false};
+  for (const std::string& text : {"\xEF\xBB\xBF" + body, body + " trailing words {", body + "\n}",
+                                  body + WithGeneral(R"("Dinolist": {"B": {)" + Species + "}}"),
+                                  "\xEF\xBB\xBF" + body + "\xEF\xBB\xBF"}) {
+    SCOPED_TRACE(text);
+    ExpectSame(want, ReadGood(text));
+  }
+}
+
+// The parsed document itself, and what the parse noticed along the way.
+TEST(ConfigParse, RepeatedKeysAtEveryDepth) {
+  const struct {
+    const char* text;
+    const char* want;
+    std::vector<std::pair<std::string, int>> notes;
+  } cases[] = {
+      {R"({"a": 1, "a": 2, "b": 3})", R"({"a": 1, "b": 3})", {{"a", 2}}},
+      {R"({"a": 1, "a": 2, "a": {"x": 1}})", R"({"a": 1})", {{"a", 3}}},
+      {R"({"x": {"k": 1}, "y": {"k": 2}})", R"({"x": {"k": 1}, "y": {"k": 2}})", {}},
+      {R"({"D": {"A": {"i": 1, "i": 2}, "A": {"i": 3}}})",
+       R"({"D": {"A": {"i": 1}}})",
+       {{"D/A/i", 2}, {"D/A", 2}}},
+      // A dropped value with containers inside: the parse picks up again after it.
+      {R"({"a": [1, {"b": [2]}], "a": {"c": [[3], {"d": {}}]}, "z": 0})",
+       R"({"a": [1, {"b": [2]}], "z": 0})",
+       {{"a", 2}}},
+      // Repeats inside a dropped value do not matter and are not noted.
+      {R"({"G": {"x": 1}, "G": {"y": 1, "y": 2}})", R"({"G": {"x": 1}})", {{"G", 2}}},
+      {R"({"F": [{"a": 1, "a": 2}, {"a": 3}]})", R"({"F": [{"a": 1}, {"a": 3}]})", {{"F/0/a", 2}}},
+      {R"([{"a": 1}, {"a": 2, "a": 3}])", R"([{"a": 1}, {"a": 2}])", {{"1/a", 2}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    ConfigNotes notes;
+    EXPECT_EQ(ParseConfigText(c.text, &notes), json::parse(c.want));
+    std::vector<std::pair<std::string, int>> got;
+    for (const auto& note : notes.repeated_keys) got.emplace_back(note.path, note.times);
+    EXPECT_EQ(got, c.notes);
+    EXPECT_EQ(ParseConfigText(c.text), json::parse(c.want));  // no notes asked for
+  }
+}
+
+TEST(ConfigParse, FoodPathsMustBeUtf8) {
+  // The parser rejects ill-formed UTF-8 in a file before foods are built, so these come in as
+  // documents made in code.
+  const struct {
+    std::string element;
+    std::optional<std::u16string> path;  // none: the read fails
+    std::string message;
+  } cases[] = {
+      {"T'/\xF0\x9D\x84\x9E'", u"/\U0001D11E_C", ""},
+      {"T'/\xC3('", std::nullopt, R"(Footlist element "T'/\xC3('" is not valid UTF-8)"},
+      {"T'/\xC0\xAF'", std::nullopt, R"(Footlist element "T'/\xC0\xAF'" is not valid UTF-8)"},
+      {"T'/\xED\xA0\x80'", std::nullopt,
+       R"(Footlist element "T'/\xED\xA0\x80'" is not valid UTF-8)"},
+      {"T'/\xF4\x90\x80\x80'", std::nullopt,
+       R"(Footlist element "T'/\xF4\x90\x80\x80'" is not valid UTF-8)"},
+      {"T'/\xE2\x82", std::nullopt, R"(Footlist element "T'/\xE2\x82" is not valid UTF-8)"},
+      {"T'/\x80'", std::nullopt, R"(Footlist element "T'/\x80'" is not valid UTF-8)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    json doc = {{"Footlist", {c.element}}};
+    if (c.path) {
+      EXPECT_EQ(BuildFoodList(doc), std::vector<std::u16string>{*c.path});
+      continue;
+    }
+    try {
+      BuildFoodList(doc);
+      ADD_FAILURE() << "no failure";
+    } catch (const std::exception& error) {
+      EXPECT_EQ(std::string(error.what()), c.message);
+    }
+  }
+}
+
+TEST(ConfigParse, SplitString) {
+  const struct {
+    const char* text;
+    const char* delimiter;
+    std::vector<std::string> want;
+  } cases[] = {
+      {"Type'Path'", "'", {"Type", "Path"}},
+      {"'Path'", "'", {"", "Path"}},
+      {"Type'Path", "'", {"Type", "Path"}},
+      {"text", "'", {"text"}},
+      {"", "'", {}},
+      {"'", "'", {""}},
+      {"''", "'", {"", ""}},
+      {"a''b", "'", {"a", "", "b"}},
+      {"a::b::", "::", {"a", "b"}},
+      {"a:b", "::", {"a:b"}},
+      {"a", "abc", {"a"}},
+      {"abc", "", {"abc"}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(SplitString(c.text, c.delimiter), c.want) << c.text << " at " << c.delimiter;
+  }
+}
+
+class ConfigReaders : public ConfigRead {};
+
+TEST_F(ConfigReaders, FindSpecies) {
+  ReadGood(WithGeneral(R"("Dinolist": {
+    "Mossback": {"CuddleIntervalTime": 0.5, "CuddleIncreasePercent": 0.05},
+    "Zero": {"CuddleIntervalTime": 0, "CuddleIncreasePercent": 0},
+    "Back": {"CuddleIntervalTime": -2, "CuddleIncreasePercent": -0.5}})"));
+  const struct {
+    const char* name;
+    bool found;
+    std::pair<float, float> want;
+  } cases[] = {
+      {"Mossback", true, {30.0f, 0.05f}},
+      {"Zero", true, {0.0f, 0.0f}},
+      {"Back", true, {-120.0f, -0.5f}},
+      {"mossback", false, {}},
+      {"Mossback ", false, {}},
+      {" Mossback", false, {}},
+      {"Moss", false, {}},
+      {"", false, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::pair<float, float> out{-7.0f, -7.0f};
+    EXPECT_EQ(FindSpecies(c.name, &out), c.found);
+    EXPECT_EQ(out, c.found ? c.want : std::make_pair(-7.0f, -7.0f));
+  }
+  EXPECT_FALSE(FindSpecies("Mossback", nullptr));
+}
+
+TEST_F(ConfigReaders, PickRandomFood) {
+  std::u16string out = u"untouched";
+  EXPECT_FALSE(PickRandomFood(&out));
+  EXPECT_EQ(out, u"untouched");
+
+  ReadGood(WithGeneral(R"("Footlist": ["T'/Only'"])"));
+  EXPECT_FALSE(PickRandomFood(nullptr));
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(PickRandomFood(&out));
+    EXPECT_EQ(out, u"/Only_C");
+  }
+
+  // A seeded generator gives a server the same draws again.
+  ReadGood(WithGeneral(R"("Footlist": ["T'/A'", "T'/B'", "T'/C'"])"));
+  std::srand(11);
+  std::vector<int> draws;
+  for (int i = 0; i < 50; ++i) draws.push_back(std::rand());
+  std::srand(11);
+  std::set<std::u16string> seen;
+  for (int draw : draws) {
+    ASSERT_TRUE(PickRandomFood(&out));
+    EXPECT_EQ(out, FoodList[static_cast<unsigned>(draw) % 3]);
+    seen.insert(out);
+  }
+  EXPECT_EQ(seen.size(), 3u);
+}
+
+TEST_F(ConfigReaders, IsWalkCuddleKept) {
+  EXPECT_FALSE(IsWalkCuddleKept());  // nothing read yet: walk requests are replaced
+  for (const auto& [general, kept] :
+       {std::pair{R"({"ReplaceCuddleTypeWalk": false})", true}, std::pair{"{}", false},
+        std::pair{R"({"ReplaceCuddleTypeWalk": false})", true},
+        std::pair{R"({"ReplaceCuddleTypeWalk": true})", false}}) {
+    ReadGood(std::string(R"({"General": )") + general + "}");
+    EXPECT_EQ(IsWalkCuddleKept(), kept) << general;
+  }
+}
+
+}  // namespace
