@@ -10,7 +10,10 @@ for fuzzer in "$build"/bin/*_fuzz; do
   name="$(basename "$fuzzer" _fuzz)"
   work="$(mktemp -d)"
   log="$work/log"
-  if ! "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 "$work" "$root/fuzz/corpus/$name" >"$log" 2>&1; then
+  dict=()
+  [ -f "$root/fuzz/$name.dict" ] && dict=(-dict="$root/fuzz/$name.dict")
+  if ! "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 "${dict[@]}" "$work" \
+      "$root/fuzz/corpus/$name" >"$log" 2>&1; then
     tail -40 "$log"
     echo "fuzz $name: FAILED"
     exit 1
