@@ -1,7 +1,314 @@
-// TEMPORARY: replaced by the RCON work.
+// One I/O thread owns the listener and every connection, so connection state needs no locks. The
+// game's thread sees only jobs: each holds the shared server state (to post its replies back) and
+// a weak reference to its connection, which it never touches itself.
 #include "sandbox/rcon/Server.h"
+
+#include <asio.hpp>
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <set>
 #include <stdexcept>
+#include <thread>
+#include <utility>
+
+#include "sandbox/rcon/Packet.h"
+
 namespace Rcon {
-std::uint16_t StartServer(std::uint16_t, std::string, Execute, PostToGame) { throw std::runtime_error("RCON is not built yet"); }
-void StopServer() {}
+
+namespace {
+
+using asio::ip::tcp;
+
+// A client that sends faster than the game answers is not read further until it catches up, so
+// it cannot grow the game's queue or our output without bound.
+constexpr std::size_t MaxJobsInFlight = 64;
+constexpr std::size_t MaxOutputBytes = 1 << 20;
+
+class Connection;
+
+// Outlives StopServer while a queued game job still holds it, so that a job finishing late can
+// still post into the (then idle) I/O context; what it posts is simply never run.
+struct Shared {
+  asio::io_context io{1};
+  tcp::acceptor acceptor{io};
+  asio::steady_timer accept_retry{io};
+  std::string password;
+  Execute execute;
+  PostToGame post;
+  std::atomic<bool> stopping{false};
+  std::set<std::shared_ptr<Connection>> connections;  // I/O thread only
+};
+
+enum class Job { Execute, EndMarker, AuthAccepted, AuthRefused };
+
+std::vector<RconReply> RunJob(Shared& shared, Job job, std::int32_t id, const std::string& body) {
+  switch (job) {
+    case Job::Execute:
+      try {
+        return shared.execute(id, body);
+      } catch (const std::exception& e) {
+        // The game's loop must go on; the client learns why it got nothing useful.
+        return {RconReply{id, ResponseValue, std::string("error: ") + e.what()}};
+      }
+    case Job::EndMarker:
+      return {RconReply{id, ResponseValue, ""}};
+    case Job::AuthAccepted:
+      return {RconReply{id, AuthAnswer, ""}};
+    case Job::AuthRefused:
+      return {RconReply{RefusedId, AuthAnswer, ""}};
+  }
+  return {};
 }
+
+class Connection : public std::enable_shared_from_this<Connection> {
+ public:
+  Connection(std::shared_ptr<Shared> shared, tcp::socket socket)
+      : shared_(std::move(shared)), socket_(std::move(socket)) {}
+
+  void Start() { Read(); }
+
+  void Close() {
+    if (closed_) return;
+    closed_ = true;
+    asio::error_code ignored;
+    socket_.close(ignored);
+    shared_->connections.erase(shared_from_this());
+  }
+
+ private:
+  // Once ending, no further request is read. A client that hung up at a packet boundary still
+  // gets what it asked for; a refused one gets its answer, then an orderly close.
+  enum class Ending { None, AfterReplies, Refused };
+
+  void Read() {
+    reading_ = true;
+    socket_.async_read_some(asio::buffer(chunk_),
+                            [self = shared_from_this()](asio::error_code ec, std::size_t n) {
+                              self->reading_ = false;
+                              self->OnRead(ec, n);
+                            });
+  }
+
+  void OnRead(asio::error_code ec, std::size_t n) {
+    if (closed_) return;
+    if (ec) {
+      if (ec != asio::error::eof || !input_.empty()) return Close();
+      eof_ = true;
+      ending_ = Ending::AfterReplies;
+      return MaybeFinish();
+    }
+    input_.insert(input_.end(), chunk_.begin(), chunk_.begin() + static_cast<std::ptrdiff_t>(n));
+    Process();
+  }
+
+  bool Paused() const { return in_flight_ >= MaxJobsInFlight || output_bytes_ >= MaxOutputBytes; }
+
+  void Process() {
+    std::size_t at = 0;
+    while (ending_ == Ending::None && !Paused()) {
+      Decoded d = Decode(std::span(input_).subspan(at));
+      if (d.status == DecodeStatus::NeedMore) break;
+      if (d.status == DecodeStatus::Bad) return Close();
+      at += d.consumed;
+      Handle(std::move(d.packet));
+    }
+    input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(at));
+    if (ending_ == Ending::None && !Paused() && !reading_ && !eof_ && !closed_) Read();
+  }
+
+  void Handle(Packet packet) {
+    if (!authenticated_) {
+      if (packet.type == AuthRequest && packet.body == shared_->password) {
+        authenticated_ = true;
+        Queue(Encode(packet.id, AuthAnswer, ""));
+      } else {
+        Queue(Encode(RefusedId, AuthAnswer, ""));
+        ending_ = Ending::Refused;
+      }
+      return;
+    }
+    // Every request after authentication goes through the game's queue, even those the game has
+    // no part in, because that queue is what keeps the answers in request order.
+    switch (packet.type) {
+      case ExecRequest:
+        return ToGame(Job::Execute, packet.id, std::move(packet.body));
+      case ResponseValue:
+        return ToGame(Job::EndMarker, packet.id, {});
+      case AuthRequest:
+        if (packet.body == shared_->password) return ToGame(Job::AuthAccepted, packet.id, {});
+        ending_ = Ending::Refused;
+        return ToGame(Job::AuthRefused, packet.id, {});
+      default:
+        // No client asks anything else of a server; answering would only invent a meaning.
+        return;
+    }
+  }
+
+  void ToGame(Job job, std::int32_t id, std::string body) {
+    ++in_flight_;
+    shared_->post([shared = shared_, weak = weak_from_this(), job, id, body = std::move(body)] {
+      if (shared->stopping) return;
+      std::vector<RconReply> replies = RunJob(*shared, job, id, body);
+      asio::post(shared->io, [weak, replies = std::move(replies)] {
+        if (auto self = weak.lock()) self->Deliver(replies);
+      });
+    });
+  }
+
+  void Deliver(const std::vector<RconReply>& replies) {
+    --in_flight_;
+    if (closed_) return;
+    for (const RconReply& reply : replies)
+      for (std::string_view body : SplitBody(reply.text)) Queue(Encode(reply.id, reply.type, body));
+    Resume();
+    MaybeFinish();
+  }
+
+  void Queue(std::vector<std::uint8_t> packet) {
+    output_bytes_ += packet.size();
+    output_.push_back(std::move(packet));
+    if (!writing_) Write();
+  }
+
+  // One packet per write: some clients take each chunk they receive for one packet.
+  void Write() {
+    writing_ = true;
+    asio::async_write(socket_, asio::buffer(output_.front()),
+                      [self = shared_from_this()](asio::error_code ec, std::size_t) {
+                        self->writing_ = false;
+                        if (self->closed_) return;
+                        if (ec) return self->Close();
+                        self->output_bytes_ -= self->output_.front().size();
+                        self->output_.pop_front();
+                        if (!self->output_.empty()) return self->Write();
+                        self->Resume();
+                        self->MaybeFinish();
+                      });
+  }
+
+  void Resume() {
+    if (!closed_ && !reading_ && !eof_ && ending_ == Ending::None && !Paused()) Process();
+  }
+
+  void MaybeFinish() {
+    if (closed_ || ending_ == Ending::None || in_flight_ || writing_ || !output_.empty()) return;
+    if (ending_ == Ending::AfterReplies || eof_) return Close();
+    // Closing with unread input would reset the connection and could destroy the refusal before
+    // the client reads it; so stop sending and wait for the client to hang up.
+    asio::error_code ignored;
+    socket_.shutdown(tcp::socket::shutdown_send, ignored);
+    Discard();
+  }
+
+  void Discard() {
+    socket_.async_read_some(asio::buffer(chunk_),
+                            [self = shared_from_this()](asio::error_code ec, std::size_t) {
+                              if (self->closed_) return;
+                              if (ec) return self->Close();
+                              self->Discard();
+                            });
+  }
+
+  std::shared_ptr<Shared> shared_;
+  tcp::socket socket_;
+  std::array<std::uint8_t, 8192> chunk_{};
+  std::vector<std::uint8_t> input_;
+  std::deque<std::vector<std::uint8_t>> output_;
+  std::size_t output_bytes_ = 0;
+  std::size_t in_flight_ = 0;
+  bool authenticated_ = false;
+  bool reading_ = false;
+  bool writing_ = false;
+  bool eof_ = false;
+  bool closed_ = false;
+  Ending ending_ = Ending::None;
+};
+
+void Accept(const std::shared_ptr<Shared>& shared) {
+  shared->acceptor.async_accept([shared](asio::error_code ec, tcp::socket socket) {
+    if (!shared->acceptor.is_open()) return;
+    if (ec) {
+      // Out of descriptors, most likely: try again shortly instead of spinning.
+      shared->accept_retry.expires_after(std::chrono::milliseconds(100));
+      shared->accept_retry.async_wait([shared](asio::error_code wait_ec) {
+        if (!wait_ec) Accept(shared);
+      });
+      return;
+    }
+    asio::error_code ignored;
+    socket.set_option(tcp::no_delay(true), ignored);
+    auto connection = std::make_shared<Connection>(shared, std::move(socket));
+    shared->connections.insert(connection);
+    connection->Start();
+    Accept(shared);
+  });
+}
+
+struct Running {
+  std::shared_ptr<Shared> shared;
+  asio::executor_work_guard<asio::io_context::executor_type> work;
+  std::thread thread;
+};
+
+std::mutex running_mutex;
+std::unique_ptr<Running> running;
+
+}  // namespace
+
+std::uint16_t StartServer(std::uint16_t port, std::string password, Execute execute,
+                          PostToGame post) {
+  std::lock_guard lock(running_mutex);
+  if (running) throw std::logic_error("RCON is already listening");
+  auto shared = std::make_shared<Shared>();
+  shared->password = std::move(password);
+  shared->execute = std::move(execute);
+  shared->post = std::move(post);
+
+  const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
+  shared->acceptor.open(endpoint.protocol());
+  shared->acceptor.set_option(tcp::acceptor::reuse_address(true));
+  shared->acceptor.bind(endpoint);
+  shared->acceptor.listen();
+  const std::uint16_t bound = shared->acceptor.local_endpoint().port();
+  Accept(shared);
+
+  running = std::make_unique<Running>(
+      Running{shared, asio::make_work_guard(shared->io), std::thread()});
+  running->thread = std::thread([io = &shared->io] {
+    for (;;) {
+      try {
+        io->run();
+        return;
+      } catch (const std::exception& e) {
+        std::fprintf(stderr, "nestkeep-sandbox: RCON: %s\n", e.what());
+      }
+    }
+  });
+  return bound;
+}
+
+void StopServer() {
+  std::lock_guard lock(running_mutex);
+  if (!running) return;
+  const std::shared_ptr<Shared> shared = running->shared;
+  shared->stopping = true;
+  asio::post(shared->io, [shared] {
+    asio::error_code ignored;
+    shared->acceptor.close(ignored);
+    shared->accept_retry.cancel();
+    for (const auto& connection : std::set(shared->connections)) connection->Close();
+  });
+  // With the listener and every socket closed, their pending operations finish as cancelled and
+  // the I/O context runs out of work by itself.
+  running->work.reset();
+  running->thread.join();
+  running.reset();
+}
+
+}  // namespace Rcon

@@ -1,0 +1,314 @@
+// End to end: the real nestkeep-sandbox, driven over RCON by the ordinary npm client, and by raw
+// sockets where a client would never send what we need to send.
+import { spawn } from 'node:child_process';
+import { mkdtempSync, mkdirSync, writeFileSync, rmSync } from 'node:fs';
+import net from 'node:net';
+import os from 'node:os';
+import path from 'node:path';
+import { after, before, describe, it } from 'node:test';
+import assert from 'node:assert/strict';
+import { createRequire } from 'node:module';
+
+const Rcon = createRequire(import.meta.url)('rcon-srcds').default;
+
+const BIN_DIR = process.env.NESTKEEP_BIN_DIR ?? path.resolve('build/bin');
+const PASSWORD = 'nursery-keeper';
+const HOST = '127.0.0.1';
+
+const GOOD_CONFIG = JSON.stringify({
+  General: { ReplaceCuddleTypeWalk: true },
+  Dinolist: { Mossback: { CuddleIntervalTime: 30, CuddleIncreasePercent: 0.25 } },
+  Footlist: ["Blueprint'/Game/Nursery/Foods/Berries.Berries'"],
+});
+
+const AUTH = 3;
+const EXEC = 2;
+const AUTH_ANSWER = 2;
+const RESPONSE_VALUE = 0;
+
+function withTimeout(promise, ms, what) {
+  let timer;
+  const limit = new Promise((_, reject) => {
+    timer = setTimeout(() => reject(new Error(`timed out after ${ms} ms: ${what}`)), ms);
+  });
+  return Promise.race([promise, limit]).finally(() => clearTimeout(timer));
+}
+
+function encode(id, type, body) {
+  const text = Buffer.from(body, 'utf8');
+  const packet = Buffer.alloc(14 + text.length);
+  packet.writeInt32LE(10 + text.length, 0);
+  packet.writeInt32LE(id, 4);
+  packet.writeInt32LE(type, 8);
+  text.copy(packet, 12);
+  return packet;
+}
+
+function int32(value) {
+  const b = Buffer.alloc(4);
+  b.writeInt32LE(value, 0);
+  return b;
+}
+
+// A client that frames the byte stream itself, so it sees every packet with its id.
+class RawClient {
+  static async open(port) {
+    const client = new RawClient(net.createConnection({ host: HOST, port }));
+    await withTimeout(new Promise((resolve, reject) => {
+      client.socket.once('connect', resolve);
+      client.socket.once('error', reject);
+    }), 5000, 'connect');
+    return client;
+  }
+
+  constructor(socket) {
+    this.socket = socket;
+    this.input = Buffer.alloc(0);
+    this.ended = false;
+    this.waiters = [];
+    socket.on('data', (chunk) => { this.input = Buffer.concat([this.input, chunk]); this.wake(); });
+    socket.on('close', () => { this.ended = true; this.wake(); });
+    socket.on('error', () => {});  // a reset shows as 'close'
+  }
+
+  wake() {
+    const waiters = this.waiters;
+    this.waiters = [];
+    for (const w of waiters) w();
+  }
+
+  changed() { return new Promise((resolve) => this.waiters.push(resolve)); }
+
+  send(bytes) { this.socket.write(bytes); }
+  request(id, type, body) { this.send(encode(id, type, body)); }
+
+  async packet(ms = 5000) {
+    return withTimeout((async () => {
+      for (;;) {
+        if (this.input.length >= 4) {
+          const size = this.input.readInt32LE(0);
+          if (this.input.length >= 4 + size) {
+            const p = {
+              id: this.input.readInt32LE(4),
+              type: this.input.readInt32LE(8),
+              body: this.input.toString('utf8', 12, 4 + size - 2),
+            };
+            this.input = this.input.subarray(4 + size);
+            return p;
+          }
+        }
+        if (this.ended) throw new Error('connection closed while a packet was expected');
+        await this.changed();
+      }
+    })(), ms, 'a packet');
+  }
+
+  async closedByServer(ms = 5000) {
+    await withTimeout((async () => { while (!this.ended) await this.changed(); })(), ms,
+      'the server closing the connection');
+  }
+
+  destroy() { this.socket.destroy(); }
+}
+
+async function startSandbox() {
+  const dir = mkdtempSync(path.join(os.tmpdir(), 'nestkeep-rcon-'));
+  const configDir = path.join(dir, 'ArkApi', 'Plugins', 'Nestkeep');
+  mkdirSync(configDir, { recursive: true });
+  const configPath = path.join(configDir, 'config.json');
+  writeFileSync(configPath, GOOD_CONFIG);
+
+  const child = spawn(path.join(BIN_DIR, 'nestkeep-sandbox'),
+    ['--dir', dir, '--rcon-port', '0', '--rcon-password', PASSWORD],
+    { stdio: ['pipe', 'pipe', 'pipe'] });
+  let stdout = '';
+  let stderr = '';
+  child.stderr.on('data', (d) => { stderr += d; });
+  const exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve({ code, signal })));
+
+  const port = await withTimeout(new Promise((resolve, reject) => {
+    child.stdout.on('data', (d) => {
+      stdout += d;
+      const m = /^rcon listening on 127\.0\.0\.1:(\d+)$/m.exec(stdout);
+      if (m && /^ready$/m.test(stdout)) resolve(Number(m[1]));
+    });
+    child.once('exit', (code) => reject(new Error(`sandbox exited ${code} before it was ready:\n${stderr}`)));
+    child.once('error', reject);
+  }), 15000, 'the sandbox to start');
+
+  return {
+    port,
+    configPath,
+    output: () => stdout,
+    async stop() {
+      child.stdin.end();
+      try {
+        return await withTimeout(exited, 15000, 'the sandbox to exit after its input ended');
+      } catch (e) {
+        child.kill('SIGKILL');
+        throw e;
+      } finally {
+        rmSync(dir, { recursive: true, force: true });
+      }
+    },
+  };
+}
+
+async function libraryClient(port) {
+  const client = new Rcon({ host: HOST, port, timeout: 5000 });
+  await withTimeout(client.authenticate(PASSWORD), 5000, 'authenticate');
+  return client;
+}
+
+describe('nestkeep-sandbox over RCON', () => {
+  let sandbox;
+  before(async () => { sandbox = await startSandbox(); });
+  after(async () => {
+    const { code, signal } = await sandbox.stop();
+    assert.equal(signal, null);
+    assert.equal(code, 0);
+  });
+
+  it('authenticates and reloads the config', async () => {
+    const client = await libraryClient(sandbox.port);
+    try {
+      assert.equal(await withTimeout(client.execute('Nestkeep.reload'), 5000, 'reload'),
+        'Successfully reloaded!\n');
+      assert.match(await withTimeout(client.execute('memory'), 5000, 'memory'), /^memory blocks=\d+$/);
+    } finally {
+      await client.disconnect();
+    }
+  });
+
+  it('reports a broken config, then reloads a repaired one', async () => {
+    const client = await libraryClient(sandbox.port);
+    try {
+      writeFileSync(sandbox.configPath, '{"General": {"ReplaceCuddleTypeWalk": tru');
+      assert.equal(await withTimeout(client.execute('Nestkeep.reload'), 5000, 'reload broken'),
+        "Couldn't reloaded!\n");
+      writeFileSync(sandbox.configPath, GOOD_CONFIG);
+      assert.equal(await withTimeout(client.execute('Nestkeep.reload'), 5000, 'reload repaired'),
+        'Successfully reloaded!\n');
+    } finally {
+      await client.disconnect();
+    }
+  });
+
+  it('refuses a wrong password and closes the connection', async () => {
+    const client = new Rcon({ host: HOST, port: sandbox.port, timeout: 5000 });
+    await assert.rejects(withTimeout(client.authenticate('not-the-password'), 5000, 'refusal'),
+      /Unable to authenticate/);
+
+    const raw = await RawClient.open(sandbox.port);
+    raw.request(0x999, AUTH, 'nursery-keepe');
+    assert.deepEqual(await raw.packet(), { id: -1, type: AUTH_ANSWER, body: '' });
+    await raw.closedByServer();
+  });
+
+  it('refuses a command sent before authenticating', async () => {
+    const raw = await RawClient.open(sandbox.port);
+    raw.request(5, EXEC, 'memory');
+    assert.deepEqual(await raw.packet(), { id: -1, type: AUTH_ANSWER, body: '' });
+    await raw.closedByServer();
+  });
+
+  it('splits a long reply and marks its end with one empty response value', async () => {
+    const raw = await RawClient.open(sandbox.port);
+    try {
+      raw.request(0, AUTH, PASSWORD);
+      assert.deepEqual(await raw.packet(), { id: 0, type: AUTH_ANSWER, body: '' });
+      const word = 'w'.repeat(4080);
+      const expected = `unknown command: ${word}`;  // 4097 bytes: one full body and 11 more
+      raw.request(7, EXEC, word);
+      raw.request(8, RESPONSE_VALUE, '');
+      const first = await raw.packet();
+      const second = await raw.packet();
+      assert.deepEqual([first.id, first.type, first.body.length], [7, RESPONSE_VALUE, 4086]);
+      assert.deepEqual([second.id, second.type], [7, RESPONSE_VALUE]);
+      assert.equal(first.body + second.body, expected);
+      assert.deepEqual(await raw.packet(), { id: 8, type: RESPONSE_VALUE, body: '' });
+    } finally {
+      raw.destroy();
+    }
+  });
+
+  const malformed = [
+    { name: 'size 9', bytes: Buffer.concat([int32(9), Buffer.alloc(9)]) },
+    { name: 'size 4097', bytes: int32(4097) },
+    { name: 'negative size', bytes: int32(-20) },
+    { name: 'body without its terminating zero', bytes: Buffer.concat([int32(12), int32(1), int32(EXEC), Buffer.from('abcd')]) },
+    { name: 'half a packet, then hang up', bytes: encode(3, EXEC, 'memory').subarray(0, 9), hangUp: true },
+    { name: 'half a size, then hang up', bytes: int32(14).subarray(0, 2), hangUp: true },
+    { name: 'plain text', bytes: Buffer.from('GET / HTTP/1.1\r\n\r\n') },
+  ];
+  for (const { name, bytes, hangUp } of malformed) {
+    it(`survives ${name}, serving its other connections`, async () => {
+      const bystander = await libraryClient(sandbox.port);
+      try {
+        for (const authenticated of [false, true]) {
+          const raw = await RawClient.open(sandbox.port);
+          if (authenticated) {
+            raw.request(1, AUTH, PASSWORD);
+            assert.equal((await raw.packet()).id, 1);
+          }
+          raw.send(bytes);
+          if (hangUp) raw.socket.end();
+          await raw.closedByServer();
+          assert.equal(raw.input.length, 0, 'a malformed packet got an answer');
+        }
+        assert.match(await withTimeout(bystander.execute('memory'), 5000, 'bystander'), /^memory blocks=\d+$/);
+        const fresh = await libraryClient(sandbox.port);
+        assert.equal(await withTimeout(fresh.execute('Nestkeep.reload'), 5000, 'fresh'), 'Successfully reloaded!\n');
+        await fresh.disconnect();
+      } finally {
+        await bystander.disconnect();
+      }
+    });
+  }
+
+  it('answers many clients at once, each with its own ids and in order', async () => {
+    const clients = 16;
+    const requests = 12;
+    const work = Array.from({ length: clients }, async (_, c) => {
+      const raw = await RawClient.open(sandbox.port);
+      try {
+        const base = (c + 1) * 1000;
+        raw.request(base, AUTH, PASSWORD);
+        assert.deepEqual(await raw.packet(), { id: base, type: AUTH_ANSWER, body: '' });
+        const expected = [];
+        for (let r = 1; r <= requests; ++r) {
+          const id = base + r;
+          if (r % 4 === 0) {
+            raw.request(id, RESPONSE_VALUE, '');
+            expected.push({ id, type: RESPONSE_VALUE, body: /^$/ });
+          } else if (r % 4 === 1) {
+            raw.request(id, EXEC, 'Nestkeep.reload');
+            expected.push({ id, type: RESPONSE_VALUE, body: /^Successfully reloaded!\n$/ });
+          } else {
+            raw.request(id, EXEC, `time`);
+            expected.push({ id, type: RESPONSE_VALUE, body: /^time \d/ });
+          }
+        }
+        for (const want of expected) {
+          const got = await raw.packet(10000);
+          assert.equal(got.id, want.id, `client ${c}`);
+          assert.equal(got.type, want.type, `client ${c}`);
+          assert.match(got.body, want.body, `client ${c}`);
+        }
+      } finally {
+        raw.destroy();
+      }
+    });
+    // The library's clients alongside: each accepts only a reply carrying its own request's id.
+    const library = Array.from({ length: clients }, async () => {
+      const client = await libraryClient(sandbox.port);
+      try {
+        for (let r = 0; r < 3; ++r)
+          assert.match(await withTimeout(client.execute('memory'), 10000, 'memory'), /^memory blocks=\d+$/);
+      } finally {
+        await client.disconnect();
+      }
+    });
+    await withTimeout(Promise.all([...work, ...library]), 60000, 'all clients');
+  });
+});

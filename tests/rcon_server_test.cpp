@@ -1,0 +1,481 @@
+// The RCON listener in-process: a test game thread runs the jobs, and plain blocking sockets play
+// the clients, so that every byte on the wire is ours to choose.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "sandbox/rcon/Packet.h"
+#include "sandbox/rcon/Server.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono_literals;
+
+constexpr const char* Password = "hatchling";
+
+// The game's thread for these tests: runs jobs in order, or holds them while paused.
+class GameThread {
+ public:
+  GameThread() : thread_([this] { Run(); }) {}
+  ~GameThread() {
+    {
+      std::lock_guard lock(mutex_);
+      done_ = true;
+    }
+    ready_.notify_all();
+    thread_.join();
+  }
+
+  void Post(std::function<void()> job) {
+    {
+      std::lock_guard lock(mutex_);
+      jobs_.push_back(std::move(job));
+    }
+    ready_.notify_all();
+  }
+
+  void Pause(bool paused) {
+    {
+      std::lock_guard lock(mutex_);
+      paused_ = paused;
+    }
+    ready_.notify_all();
+  }
+
+  std::size_t Queued() {
+    std::lock_guard lock(mutex_);
+    return jobs_.size();
+  }
+
+  std::thread::id Id() const { return thread_.get_id(); }
+
+ private:
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      ready_.wait(lock, [this] { return done_ || (!paused_ && !jobs_.empty()); });
+      if (done_ && (paused_ || jobs_.empty())) return;
+      auto job = std::move(jobs_.front());
+      jobs_.pop_front();
+      lock.unlock();
+      job();
+      lock.lock();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable ready_;
+  std::deque<std::function<void()>> jobs_;
+  bool paused_ = false;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+// A blocking client with a receive deadline, so that a missing reply fails a test instead of
+// hanging it.
+class Client {
+ public:
+  explicit Client(std::uint16_t port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    timeval deadline{5, 0};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &deadline, sizeof deadline);
+    int one = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  }
+  ~Client() { close(fd_); }
+  Client(const Client&) = delete;
+  Client& operator=(const Client&) = delete;
+
+  bool Connected() const { return connected_; }
+
+  void Send(const Bytes& bytes) {
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+      ssize_t n = send(fd_, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+      if (n <= 0) return;
+      at += static_cast<std::size_t>(n);
+    }
+  }
+  void Send(std::int32_t id, std::int32_t type, const std::string& body) {
+    Send(Rcon::Encode(id, type, body));
+  }
+  void ShutdownSend() { shutdown(fd_, SHUT_WR); }
+
+  // The next packet, or nothing when the connection ends or the deadline passes first.
+  std::optional<Rcon::Packet> Read() {
+    for (;;) {
+      Rcon::Decoded d = Rcon::Decode(input_);
+      if (d.status == Rcon::DecodeStatus::Complete) {
+        input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(d.consumed));
+        return std::move(d.packet);
+      }
+      if (d.status == Rcon::DecodeStatus::Bad) return std::nullopt;
+      std::uint8_t chunk[8192];
+      ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+      if (n <= 0) return std::nullopt;
+      input_.insert(input_.end(), chunk, chunk + n);
+    }
+  }
+
+  // True when the server ended the connection (end of stream or reset) with nothing more sent.
+  bool Closed() {
+    if (!input_.empty()) return false;
+    std::uint8_t byte;
+    ssize_t n = recv(fd_, &byte, 1, 0);
+    return n == 0 || (n < 0 && errno == ECONNRESET);
+  }
+
+  bool Authenticate(std::int32_t id = 1) {
+    Send(id, Rcon::AuthRequest, Password);
+    auto answer = Read();
+    return answer && answer->id == id && answer->type == Rcon::AuthAnswer;
+  }
+
+ private:
+  int fd_;
+  bool connected_ = false;
+  Bytes input_;
+};
+
+Bytes Raw(std::int32_t size, const Bytes& rest) {
+  Bytes out;
+  const auto bits = static_cast<std::uint32_t>(size);
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(bits >> shift));
+  out.insert(out.end(), rest.begin(), rest.end());
+  return out;
+}
+
+std::string Pattern(std::size_t length) {
+  std::string text;
+  for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 26);
+  return text;
+}
+
+class RconServer : public testing::Test {
+ protected:
+  void SetUp() override {
+    port_ = Rcon::StartServer(
+        0, Password, [this](std::int32_t id, const std::string& line) { return Run(id, line); },
+        [this](std::function<void()> job) { game_.Post(std::move(job)); });
+  }
+  void TearDown() override {
+    Rcon::StopServer();
+    game_.Pause(false);
+  }
+
+  // The test's game: "echo TEXT", "big N" (N bytes), "pair" (two replies with ids and types of its
+  // own), "slow TEXT" (takes a while, to give later requests a chance to overtake), "throw".
+  std::vector<RconReply> Run(std::int32_t id, const std::string& line) {
+    if (std::this_thread::get_id() != game_.Id()) off_game_thread_ = true;
+    {
+      std::lock_guard lock(mutex_);
+      lines_.push_back(line);
+    }
+    if (line.rfind("echo ", 0) == 0) return {{id, 0, line.substr(5)}};
+    if (line.rfind("big ", 0) == 0) return {{id, 0, Pattern(std::stoul(line.substr(4)))}};
+    if (line == "pair") return {{id, 0, "first"}, {id + 1000, 2, "second"}};
+    if (line.rfind("slow ", 0) == 0) {
+      std::this_thread::sleep_for(20ms);
+      return {{id, 0, line.substr(5)}};
+    }
+    if (line == "throw") throw std::runtime_error("the game failed");
+    return {{id, 0, ""}};
+  }
+
+  std::vector<std::string> Lines() {
+    std::lock_guard lock(mutex_);
+    return lines_;
+  }
+
+  GameThread game_;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> off_game_thread_{false};
+  std::mutex mutex_;
+  std::vector<std::string> lines_;
+};
+
+void ExpectPacket(const std::optional<Rcon::Packet>& p, std::int32_t id, std::int32_t type,
+                  const std::string& body) {
+  ASSERT_TRUE(p.has_value()) << "no packet where id " << id << " was expected";
+  EXPECT_EQ(p->id, id);
+  EXPECT_EQ(p->type, type);
+  EXPECT_EQ(p->body, body);
+}
+
+TEST_F(RconServer, AuthAnswersWithTheRequestId) {
+  for (std::int32_t id : {0, 1, 0x999, -5, INT32_MAX}) {
+    Client c(port_);
+    ASSERT_TRUE(c.Connected());
+    c.Send(id, Rcon::AuthRequest, Password);
+    ExpectPacket(c.Read(), id, Rcon::AuthAnswer, "");
+    c.Send(id, Rcon::ExecRequest, "echo after auth");
+    ExpectPacket(c.Read(), id, Rcon::ResponseValue, "after auth");
+  }
+  EXPECT_FALSE(off_game_thread_);
+}
+
+TEST_F(RconServer, WrongPasswordIsRefusedAndClosed) {
+  for (const char* wrong : {"", "hatchlin", "hatchlings", "HATCHLING", " hatchling"}) {
+    Client c(port_);
+    c.Send(7, Rcon::AuthRequest, wrong);
+    ExpectPacket(c.Read(), Rcon::RefusedId, Rcon::AuthAnswer, "");
+    EXPECT_TRUE(c.Closed()) << "password '" << wrong << "'";
+  }
+  EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(RconServer, AnythingBeforeAuthIsRefusedAndNotRun) {
+  struct Case {
+    std::int32_t type;
+    std::string body;
+  };
+  for (const Case& k : {Case{Rcon::ExecRequest, "echo sneaky"}, Case{Rcon::ResponseValue, ""},
+                        Case{Rcon::ExecRequest, Password}, Case{1, "x"}}) {
+    Client c(port_);
+    c.Send(3, k.type, k.body);
+    c.Send(4, Rcon::AuthRequest, Password);  // too late: the connection is already refused
+    ExpectPacket(c.Read(), Rcon::RefusedId, Rcon::AuthAnswer, "");
+    EXPECT_TRUE(c.Closed()) << "type " << k.type;
+  }
+  EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(RconServer, ManyRequestsAnsweredInOrder) {
+  Client c(port_);
+  ASSERT_TRUE(c.Authenticate());
+  Bytes burst;
+  for (int i = 1; i <= 300; ++i) {
+    // Slow requests, end markers and split replies, which take different paths, all in one burst.
+    std::string line = i % 50 == 0 ? "slow " + std::to_string(i)
+                       : i % 7 == 0 ? "big 5000"
+                                    : "echo " + std::to_string(i);
+    Bytes p = i % 11 == 0 ? Rcon::Encode(i, Rcon::ResponseValue, "")
+                          : Rcon::Encode(i, Rcon::ExecRequest, line);
+    burst.insert(burst.end(), p.begin(), p.end());
+  }
+  c.Send(burst);
+  for (int i = 1; i <= 300; ++i) {
+    if (i % 11 == 0) {
+      ExpectPacket(c.Read(), i, Rcon::ResponseValue, "");
+    } else if (i % 50 == 0 || i % 7 != 0) {
+      ExpectPacket(c.Read(), i, Rcon::ResponseValue, std::to_string(i));
+    } else {
+      ExpectPacket(c.Read(), i, Rcon::ResponseValue, Pattern(5000).substr(0, 4086));
+      ExpectPacket(c.Read(), i, Rcon::ResponseValue, Pattern(5000).substr(4086));
+    }
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST_F(RconServer, SplitReplyThenOneEmptyMarker) {
+  struct Case {
+    std::size_t length;
+    std::vector<std::size_t> bodies;
+  };
+  Client c(port_);
+  ASSERT_TRUE(c.Authenticate());
+  for (const Case& k : {Case{0, {0}}, Case{4086, {4086}}, Case{4087, {4086, 1}},
+                        Case{8172, {4086, 4086}}, Case{10000, {4086, 4086, 1828}}}) {
+    c.Send(21, Rcon::ExecRequest, "big " + std::to_string(k.length));
+    c.Send(22, Rcon::ResponseValue, "");
+    std::string joined;
+    for (std::size_t size : k.bodies) {
+      auto p = c.Read();
+      ASSERT_TRUE(p);
+      EXPECT_EQ(p->id, 21);
+      EXPECT_EQ(p->body.size(), size);
+      joined += p->body;
+    }
+    EXPECT_EQ(joined, Pattern(k.length));
+    ExpectPacket(c.Read(), 22, Rcon::ResponseValue, "");
+  }
+}
+
+TEST_F(RconServer, RepliesKeepTheIdsAndTypesTheGameGives) {
+  Client c(port_);
+  ASSERT_TRUE(c.Authenticate());
+  c.Send(5, Rcon::ExecRequest, "pair");
+  ExpectPacket(c.Read(), 5, 0, "first");
+  ExpectPacket(c.Read(), 1005, 2, "second");
+}
+
+TEST_F(RconServer, AGameFailureIsAnsweredAndServingGoesOn) {
+  Client c(port_);
+  ASSERT_TRUE(c.Authenticate());
+  c.Send(8, Rcon::ExecRequest, "throw");
+  ExpectPacket(c.Read(), 8, 0, "error: the game failed");
+  c.Send(9, Rcon::ExecRequest, "echo still here");
+  ExpectPacket(c.Read(), 9, 0, "still here");
+}
+
+TEST_F(RconServer, ReauthKeepsOrderAndAWrongOneCloses) {
+  Client c(port_);
+  ASSERT_TRUE(c.Authenticate());
+  c.Send(1, Rcon::ExecRequest, "slow one");
+  c.Send(2, Rcon::AuthRequest, Password);
+  c.Send(3, Rcon::ExecRequest, "echo three");
+  c.Send(4, Rcon::AuthRequest, "wrong");
+  c.Send(5, Rcon::ExecRequest, "echo never");
+  ExpectPacket(c.Read(), 1, 0, "one");
+  ExpectPacket(c.Read(), 2, Rcon::AuthAnswer, "");
+  ExpectPacket(c.Read(), 3, 0, "three");
+  ExpectPacket(c.Read(), Rcon::RefusedId, Rcon::AuthAnswer, "");
+  EXPECT_TRUE(c.Closed());
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"slow one", "echo three"}));
+}
+
+TEST_F(RconServer, PacketsInPiecesGiveTheSameAnswers) {
+  Bytes stream = Rcon::Encode(1, Rcon::AuthRequest, Password);
+  for (Bytes p : {Rcon::Encode(2, Rcon::ExecRequest, "echo split"),
+                  Rcon::Encode(3, Rcon::ResponseValue, "")})
+    stream.insert(stream.end(), p.begin(), p.end());
+  for (std::size_t piece : {1, 3, 5, 13}) {
+    Client c(port_);
+    for (std::size_t at = 0; at < stream.size(); at += piece) {
+      c.Send(Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                   stream.begin() + static_cast<std::ptrdiff_t>(std::min(at + piece, stream.size()))));
+      std::this_thread::sleep_for(1ms);
+    }
+    ExpectPacket(c.Read(), 1, Rcon::AuthAnswer, "");
+    ExpectPacket(c.Read(), 2, 0, "split");
+    ExpectPacket(c.Read(), 3, 0, "");
+  }
+}
+
+TEST_F(RconServer, HangingUpAfterARequestStillGetsTheReply) {
+  Client c(port_);
+  ASSERT_TRUE(c.Authenticate());
+  c.Send(6, Rcon::ExecRequest, "slow bye");
+  c.ShutdownSend();
+  ExpectPacket(c.Read(), 6, 0, "bye");
+  EXPECT_TRUE(c.Closed());
+}
+
+struct BadInput {
+  const char* name;
+  Bytes bytes;
+  bool then_hang_up;
+};
+
+class RconServerBadInput : public RconServer, public testing::WithParamInterface<BadInput> {};
+
+TEST_P(RconServerBadInput, ClosesOnlyThatConnection) {
+  Client other(port_);
+  ASSERT_TRUE(other.Authenticate(40));
+  other.Send(41, Rcon::ExecRequest, "echo before");
+  ExpectPacket(other.Read(), 41, 0, "before");
+
+  {
+    Client bad(port_);
+    ASSERT_TRUE(bad.Authenticate(50));
+    bad.Send(GetParam().bytes);
+    if (GetParam().then_hang_up) bad.ShutdownSend();
+    EXPECT_TRUE(bad.Closed());
+  }
+
+  other.Send(42, Rcon::ExecRequest, "echo after");
+  ExpectPacket(other.Read(), 42, 0, "after");
+  Client fresh(port_);
+  ASSERT_TRUE(fresh.Authenticate(60));
+  fresh.Send(61, Rcon::ExecRequest, "echo fresh");
+  ExpectPacket(fresh.Read(), 61, 0, "fresh");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rcon, RconServerBadInput,
+    testing::Values(BadInput{"Size9", Raw(9, Bytes(9, 0)), false},
+                    BadInput{"Size4097", Raw(4097, {}), false},
+                    BadInput{"SizeZero", Raw(0, {}), false},
+                    BadInput{"NegativeSize", Raw(-1, {}), false},
+                    BadInput{"LastByteNotZero", Raw(12, {1, 0, 0, 0, 2, 0, 0, 0, 'a', 'b', 'c', 'd'}),
+                             false},
+                    BadInput{"HalfSizeThenHangUp", {20, 0}, true},
+                    BadInput{"HalfBodyThenHangUp", Raw(40, {1, 0, 0, 0, 2, 0, 0, 0, 'e'}), true},
+                    BadInput{"Text", {'s', 't', 'a', 't', 'u', 's', '\n'}, false}),
+    [](const testing::TestParamInfo<BadInput>& p) { return std::string(p.param.name); });
+
+// Stopping must not wait for the game, and a job that runs after the stop must not reach freed
+// connections.
+TEST_F(RconServer, StopsWithJobsQueuedAndConnectionsMidRead) {
+  game_.Pause(true);
+  Client queued(port_);
+  ASSERT_TRUE(queued.Authenticate());
+  for (int i = 0; i < 20; ++i) queued.Send(i, Rcon::ExecRequest, "echo late");
+  Client mid_read(port_);
+  mid_read.Send(Raw(30, {1, 0}));
+  for (int i = 0; i < 1000 && game_.Queued() < 20; ++i) std::this_thread::sleep_for(5ms);
+  ASSERT_EQ(game_.Queued(), 20u);
+
+  Rcon::StopServer();
+  EXPECT_TRUE(queued.Closed());
+  EXPECT_TRUE(mid_read.Closed());
+  game_.Pause(false);
+  for (int i = 0; i < 200 && game_.Queued() > 0; ++i) std::this_thread::sleep_for(5ms);
+  EXPECT_TRUE(Lines().empty()) << "a job ran the game after the server stopped";
+
+  port_ = Rcon::StartServer(
+      0, Password, [this](std::int32_t id, const std::string& line) { return Run(id, line); },
+      [this](std::function<void()> job) { game_.Post(std::move(job)); });
+  Client again(port_);
+  ASSERT_TRUE(again.Authenticate());
+  again.Send(1, Rcon::ExecRequest, "echo restarted");
+  ExpectPacket(again.Read(), 1, 0, "restarted");
+}
+
+TEST_F(RconServer, AGameSlowerThanTheClientLosesNothing) {
+  game_.Pause(true);
+  Client c(port_);
+  c.Send(1, Rcon::AuthRequest, Password);
+  const int count = 1000;
+  for (int i = 0; i < count; ++i) c.Send(i, Rcon::ExecRequest, "echo " + std::to_string(i));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_LE(game_.Queued(), 64u) << "the server kept reading while the game was behind";
+  game_.Pause(false);
+  ExpectPacket(c.Read(), 1, Rcon::AuthAnswer, "");
+  for (int i = 0; i < count; ++i) {
+    ExpectPacket(c.Read(), i, 0, std::to_string(i));
+    if (HasFatalFailure()) return;
+  }
+}
+
+TEST(RconServerStart, ABusyPortThrows) {
+  auto ignore = [](std::int32_t, const std::string&) { return std::vector<RconReply>{}; };
+  auto drop = [](std::function<void()>) {};
+  const std::uint16_t port = Rcon::StartServer(0, Password, ignore, drop);
+  Rcon::StopServer();
+  // Something else holds the port now.
+  int holder = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(port);
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(holder, 1), 0);
+  EXPECT_THROW(Rcon::StartServer(port, Password, ignore, drop), std::system_error);
+  close(holder);
+  Rcon::StopServer();
+}
+
+}  // namespace
