@@ -20,10 +20,11 @@ function(nestkeep_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main nestkeep_warnings)
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  # Where the tests find the built programs and the example files.
+  target_compile_definitions(${name} PRIVATE
+    NESTKEEP_BIN_DIR="${CMAKE_BINARY_DIR}/bin" NESTKEEP_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-    PROPERTIES LABELS "${ARG_LABELS}"
-               ENVIRONMENT "NESTKEEP_BIN_DIR=${CMAKE_BINARY_DIR}/bin;NESTKEEP_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()

@@ -18,14 +18,15 @@ struct SandboxRun {
   std::vector<std::string> err;   // standard error, a line each
 };
 
+// Where the build put the programs, and where the sources are; the environment may say otherwise.
 inline std::string BinDir() {
   const char* dir = std::getenv("NESTKEEP_BIN_DIR");
-  return dir ? dir : "bin";
+  return dir ? dir : NESTKEEP_BIN_DIR;
 }
 
 inline std::string SourceDir() {
   const char* dir = std::getenv("NESTKEEP_SOURCE_DIR");
-  return dir ? dir : ".";
+  return dir ? dir : NESTKEEP_SOURCE_DIR;
 }
 
 inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {

@@ -50,7 +50,7 @@ class Check : public ::testing::Test {
     const char* bin = std::getenv("NESTKEEP_BIN_DIR");
     std::ofstream(dir_ / "stdin") << input;
     std::string command = "cd " + Quote(dir_.string()) + " && " +
-                          Quote(std::string(bin ? bin : "bin") + "/" + program);
+                          Quote(std::string(bin ? bin : NESTKEEP_BIN_DIR) + "/" + program);
     for (const auto& arg : args) command += " " + Quote(arg);
     command += " <stdin 2>stderr";
     Outcome run;

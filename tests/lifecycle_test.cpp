@@ -36,7 +36,8 @@ class Lifecycle : public ::testing::Test {
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
     Sandbox::SetCurrentDir(dir_.string());
-    module_ = std::string(std::getenv("NESTKEEP_BIN_DIR")) + "/libNestkeep.so";
+    const char* bin = std::getenv("NESTKEEP_BIN_DIR");
+    module_ = std::string(bin ? bin : NESTKEEP_BIN_DIR) + "/libNestkeep.so";
   }
   void TearDown() override {
     if (Sandbox::ModuleLoaded()) Sandbox::UnloadModule();
