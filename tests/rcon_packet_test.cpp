@@ -53,6 +53,9 @@ struct DecodeCase {
   std::size_t consumed = 0;
 };
 
+// Test names carry the case; its bytes need not be printed as well.
+void PrintTo(const DecodeCase& c, std::ostream* out) { *out << c.name; }
+
 DecodeCase Partial(const char* name, Bytes bytes, DecodeStatus status) {
   return DecodeCase{name, std::move(bytes), status, 0, 0, "", 0};
 }
@@ -165,6 +168,8 @@ struct SplitCase {
   std::size_t length;
   std::vector<std::size_t> sizes;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* out) { *out << c.length << " bytes"; }
 
 class SplitTable : public testing::TestWithParam<SplitCase> {};
 

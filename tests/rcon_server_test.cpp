@@ -379,6 +379,8 @@ struct BadInput {
   bool then_hang_up;
 };
 
+void PrintTo(const BadInput& c, std::ostream* out) { *out << c.name; }
+
 class RconServerBadInput : public RconServer, public testing::WithParamInterface<BadInput> {};
 
 TEST_P(RconServerBadInput, ClosesOnlyThatConnection) {
