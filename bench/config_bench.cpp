@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 #include <nlohmann/json.hpp>
 
+#include "bench/Main.h"
 #include "plugin/config/Config.h"
 #include "plugin/lifecycle/Lifecycle.h"
 #include "sandbox/host/Runtime.h"
@@ -96,9 +97,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  const int status = RunBenchmarks(argc, argv, reporter);
   for (const auto& [size, dir] : ServerDirs()) std::filesystem::remove_all(dir);
+  return status;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/Counting.h"
+#include "bench/Main.h"
 #include "bench/Nursery.h"
 
 namespace {
@@ -106,8 +107,6 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
   RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
+  return RunBenchmarks(argc, argv, reporter);
 }

@@ -46,26 +46,6 @@ std::string Number(float value) {
   return std::string(text, result.ptr);
 }
 
-// A key or name as it would be written in the file, so that blanks and control characters show.
-std::string Quoted(std::string_view text) {
-  static constexpr char Hex[] = "0123456789abcdef";
-  std::string quoted = "\"";
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      quoted += '\\';
-      quoted += c;
-    } else if (byte < 0x20 || byte == 0x7F) {
-      quoted += "\\u00";
-      quoted += Hex[byte >> 4];
-      quoted += Hex[byte & 0xF];
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "\"";
-}
-
 bool SameLetters(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
@@ -87,7 +67,7 @@ void WarnKeyCase(const json& object, std::initializer_list<std::string_view> kno
   for (const auto& [key, value] : object.items()) {
     for (std::string_view name : known) {
       if (key != name && SameLetters(key, name)) {
-        Warn("key " + Quoted(key) + " " + where + " differs from \"" + std::string(name) +
+        Warn("key " + QuotedText(key) + " " + where + " differs from \"" + std::string(name) +
              "\" only in letter case; keys are case-sensitive, so it is ignored");
       }
     }
@@ -97,7 +77,7 @@ void WarnKeyCase(const json& object, std::initializer_list<std::string_view> kno
 // What can be said of the document alone, whether or not the module would load it.
 void WarnAboutDocument(const json& doc, const ConfigNotes& notes) {
   for (const auto& repeated : notes.repeated_keys) {
-    Warn("key " + Quoted(repeated.path) + " is given " + std::to_string(repeated.times) +
+    Warn("key " + QuotedText(repeated.path) + " is given " + std::to_string(repeated.times) +
          " times; the first counts and the others are ignored");
   }
   if (!doc.is_object()) return;
@@ -115,14 +95,14 @@ void WarnAboutDocument(const json& doc, const ConfigNotes& notes) {
   if (species->is_object()) {
     for (const auto& [name, settings] : species->items()) {
       WarnKeyCase(settings, {"CuddleIntervalTime", "CuddleIncreasePercent"},
-                  "in " + Quoted("Dinolist/" + name));
+                  "in " + QuotedText("Dinolist/" + name));
     }
   }
 }
 
 void WarnAboutSpecies(const SpeciesMap& species) {
   for (const auto& [name, entry] : species) {
-    const std::string who = Quoted(name) + ": ";
+    const std::string who = QuotedText(name) + ": ";
     if (!(entry.CuddleIntervalTime > 0)) {
       Warn(who + "CuddleIntervalTime is " + Number(entry.CuddleIntervalTime) +
            "; at 0 minutes or below, the next cuddle request is due at once");
@@ -142,7 +122,7 @@ void PrintSummary(const ConfigContents& contents, const json& doc) {
   std::printf("Species (%zu):\n", contents.species.size());
   for (const auto& [name, entry] : contents.species) {
     std::printf("  %s: cuddle every %s min (%s s), +%s imprinting per cuddle\n",
-                Quoted(name).c_str(), Number(entry.CuddleIntervalTime).c_str(),
+                QuotedText(name).c_str(), Number(entry.CuddleIntervalTime).c_str(),
                 Number(IntervalSeconds(entry)).c_str(),
                 Number(entry.CuddleIncreasePercent).c_str());
   }

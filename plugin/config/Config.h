@@ -80,3 +80,7 @@ ConfigContents BuildConfig(nlohmann::json& doc);
 
 // The pieces of text between occurrences of delimiter; a trailing delimiter leaves no empty piece.
 std::vector<std::string> SplitString(std::string text, std::string delimiter);
+
+// Text as it would be written in the file, in double quotes, so that blanks and control characters
+// show; with escape_high, bytes above ASCII show as \xNN too (for text that may not be UTF-8).
+std::string QuotedText(std::string_view text, bool escape_high = false);

@@ -140,9 +140,11 @@ struct FirstKeyWins {
   }
 };
 
+}  // namespace
+
 // An element as an administrator would find it in the file. Bytes that are not printable ASCII
 // are shown as \xNN when the text may not be UTF-8, and kept otherwise.
-std::string Quoted(std::string_view text, bool escape_high) {
+std::string QuotedText(std::string_view text, bool escape_high) {
   static constexpr char Hex[] = "0123456789ABCDEF";
   std::string quoted = "\"";
   for (char c : text) {
@@ -160,8 +162,6 @@ std::string Quoted(std::string_view text, bool escape_high) {
   }
   return quoted + "\"";
 }
-
-}  // namespace
 
 std::string ConfigPath(const std::string& server_dir) {
   return server_dir + "/ArkApi/Plugins/Nestkeep/config.json";
@@ -198,12 +198,12 @@ std::vector<std::u16string> BuildFoodList(json& doc) {
     auto reference = element.get<std::string>();
     auto pieces = SplitString(reference, "'");
     if (pieces.size() < 2) {
-      throw std::runtime_error("Footlist element " + Quoted(reference, false) +
+      throw std::runtime_error("Footlist element " + QuotedText(reference, false) +
                                " is not of the form Type'Path'");
     }
     std::u16string path;
     if (!Unicode::AppendUtf16(pieces[1] + "_C", path)) {
-      throw std::runtime_error("Footlist element " + Quoted(reference, true) +
+      throw std::runtime_error("Footlist element " + QuotedText(reference, true) +
                                " is not valid UTF-8");
     }
     foods.push_back(std::move(path));
