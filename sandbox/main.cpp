@@ -243,7 +243,7 @@ int main(int argc, char** argv) {
     queue.Post([&running] { running = false; });
   });
 
-  while (running) queue.Take()();
+  while (running && !Console::QuitRequested()) queue.Take()();
 
   stop_input = true;
   input.join();

@@ -13,6 +13,7 @@ namespace {
 
 std::string module_path;
 std::int32_t next_local_rcon_id = 1;
+bool quit_requested = false;
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
@@ -227,6 +228,7 @@ bool Run(std::string_view line, std::vector<std::string>& out) {
 
 void SetModulePath(std::string path) { module_path = std::move(path); }
 const std::string& ModulePath() { return module_path; }
+bool QuitRequested() { return quit_requested; }
 
 bool RunLine(std::string_view line, std::vector<std::string>& out) {
   try {
@@ -241,11 +243,7 @@ std::vector<RconReply> RunRcon(std::int32_t id, std::string_view line) {
   RCONClientConnection connection;
   if (Sandbox::RunRconCommand(&connection, id, line)) return std::move(connection.sent);
   std::vector<std::string> lines;
-  std::vector<std::string_view> words = Words(line);
-  if (!words.empty() && Lower(words[0]) == "quit")
-    lines.push_back("error: quit works on the console only");
-  else
-    RunLine(line, lines);
+  if (!RunLine(line, lines)) quit_requested = true;
   std::string text;
   for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + lines[i];
   return {RconReply{id, 0, std::move(text)}};

@@ -16,6 +16,8 @@ const std::string& ModulePath();
 
 // Runs one line and appends what it prints. Returns false when the line is `quit`.
 bool RunLine(std::string_view line, std::vector<std::string>& out);
+// Whether a `quit` came over RCON.
+bool QuitRequested();
 
 // Handles a line as a request that arrived over RCON with the given id: a command the module
 // registered for RCON answers through its handler, any other line runs as a console command
