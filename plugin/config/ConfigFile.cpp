@@ -4,7 +4,6 @@
 // The JSON library reports most failures itself; its exception texts are what an administrator
 // sees in the log, so the reading below keeps to the plain library calls that raise them.
 #include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string_view>
 
@@ -31,6 +30,7 @@ struct FirstKeyWins {
   std::vector<Frame> frames;
 
   std::string next_key;    // the key of an object member whose value comes next
+  json* next_member = nullptr;  // where that value goes, made when its key was read
   bool skip_next = false;  // the value that comes next belongs to a repeated key
   int skip_depth = 0;      // containers open inside a dropped value
 
@@ -55,9 +55,8 @@ struct FirstKeyWins {
       elements.push_back(std::move(value));
       return elements.back();
     }
-    json& member = parent.get_ref<json::object_t&>()[next_key];
-    member = std::move(value);
-    return member;
+    *next_member = std::move(value);
+    return *next_member;
   }
 
   // True when the value that starts now is dropped.
@@ -113,8 +112,12 @@ struct FirstKeyWins {
   bool key(json::string_t& name) {
     if (Skipping()) return true;
     Frame& frame = frames.back();
-    if (!frame.container->contains(name)) {
-      next_key = std::move(name);
+    auto& members = frame.container->get_ref<json::object_t&>();
+    // try_emplace leaves the key alone when it is there already, so name still holds it below.
+    auto [member, added] = notes ? members.try_emplace(name) : members.try_emplace(std::move(name));
+    if (added) {
+      next_member = &member->second;
+      if (notes) next_key = std::move(name);
       return true;
     }
     skip_next = true;
@@ -172,17 +175,20 @@ json ParseConfigFile(const std::string& path, ConfigNotes* notes) {
   if (!file) throw std::runtime_error(std::string(CantOpenConfig));
   std::string text;
   try {
-    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+    char block[1 << 16];
+    while (file.read(block, sizeof block) || file.gcount() > 0)
+      text.append(block, static_cast<std::size_t>(file.gcount()));
   } catch (const std::ios_base::failure&) {
     // A directory opens but does not read; for the administrator it is a file that is not there.
     throw std::runtime_error(std::string(CantOpenConfig));
   }
+  if (file.bad()) throw std::runtime_error(std::string(CantOpenConfig));
   return ParseConfigText(text, notes);
 }
 
 json ParseConfigText(std::string_view text, ConfigNotes* notes) {
   json doc;
-  FirstKeyWins builder{doc, notes, {}, {}, false, 0};
+  FirstKeyWins builder{doc, notes, {}, {}, nullptr, false, 0};
   // Not strict: the parser stops after the first complete value and leaves the rest unread. It
   // skips a leading byte-order mark itself.
   json::sax_parse(text.begin(), text.end(), &builder, json::input_format_t::json, false);
