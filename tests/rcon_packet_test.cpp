@@ -100,6 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
         Partial("NoTerminatorAtAll", Raw(12, 1, 2, "abcd"), DecodeStatus::Bad),
         Partial("Size9", Raw(9, 1, 2, std::string(1, '\0')), DecodeStatus::Bad),
         Partial("Size4097", Raw(4097, 1, 2, ""), DecodeStatus::Bad),
+        Partial("Body4087WithOneTerminator", Raw(4096, 1, 2, std::string(4087, 'x') + std::string(1, '\0')),
+                DecodeStatus::Bad),
         Partial("SizeZero", Bytes{0, 0, 0, 0}, DecodeStatus::Bad),
         Partial("NegativeSize", Bytes{0xFF, 0xFF, 0xFF, 0xFF}, DecodeStatus::Bad),
         Partial("MostNegativeSize", Bytes{0, 0, 0, 0x80}, DecodeStatus::Bad),

@@ -41,6 +41,9 @@ Decoded Decode(std::span<const std::uint8_t> bytes) {
   out.packet.type = ReadInt32(bytes, 8);
   const auto body = bytes.subspan(12, total - 1 - 12);
   const auto end = std::find(body.begin(), body.end(), std::uint8_t{0});
+  // With a single terminator the largest size leaves room for one byte more than a body may hold,
+  // which no reply could echo back.
+  if (static_cast<std::size_t>(end - body.begin()) > MaxBody) return {DecodeStatus::Bad, {}, 0};
   out.packet.body.assign(body.begin(), end);
   return out;
 }
