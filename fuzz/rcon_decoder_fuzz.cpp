@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,20 +60,28 @@ void CheckReencodes(const Rcon::Packet& packet) {
     Fail("a decoded packet does not survive encoding");
 }
 
-Outcome DecodeWhole(std::span<const std::uint8_t> stream) {
-  Outcome out;
+// Takes every complete packet from the front of bytes, as a connection does after each read.
+// Gives the bytes used, or nothing when the stream went bad.
+std::optional<std::size_t> TakePackets(std::span<const std::uint8_t> bytes,
+                                       std::vector<Rcon::Packet>& packets) {
   std::size_t at = 0;
   for (;;) {
-    Rcon::Decoded d = DecodeExact(stream.subspan(at));
-    if (d.status == DecodeStatus::Bad) {
-      out.bad = true;
-      return out;
-    }
-    if (d.status == DecodeStatus::NeedMore) break;
+    Rcon::Decoded d = DecodeExact(bytes.subspan(at));
+    if (d.status == DecodeStatus::Bad) return std::nullopt;
+    if (d.status == DecodeStatus::NeedMore) return at;
     at += d.consumed;
-    out.packets.push_back(std::move(d.packet));
+    packets.push_back(std::move(d.packet));
   }
-  out.leftover.assign(stream.begin() + static_cast<std::ptrdiff_t>(at), stream.end());
+}
+
+Outcome DecodeWhole(std::span<const std::uint8_t> stream) {
+  Outcome out;
+  const std::optional<std::size_t> used = TakePackets(stream, out.packets);
+  if (!used) {
+    out.bad = true;
+    return out;
+  }
+  out.leftover.assign(stream.begin() + static_cast<std::ptrdiff_t>(*used), stream.end());
   return out;
 }
 
@@ -94,18 +103,12 @@ Outcome DecodePieces(std::span<const std::uint8_t> stream, std::span<const std::
     input.insert(input.end(), stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(length));
     stream = stream.subspan(length);
 
-    std::size_t at = 0;
-    for (;;) {
-      Rcon::Decoded d = DecodeExact(std::span(input).subspan(at));
-      if (d.status == DecodeStatus::Bad) {
-        out.bad = true;
-        return out;
-      }
-      if (d.status == DecodeStatus::NeedMore) break;
-      at += d.consumed;
-      out.packets.push_back(std::move(d.packet));
+    const std::optional<std::size_t> used = TakePackets(input, out.packets);
+    if (!used) {
+      out.bad = true;
+      return out;
     }
-    input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(at));
+    input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(*used));
   }
   out.leftover = std::move(input);
   return out;
