@@ -1,4 +1,4 @@
-#include "plugin/hooks/Species.h"
+#include "plugin/hooks/Lookup.h"
 
 #include "plugin/config/Config.h"
 #include "plugin/engine/Strings.h"
