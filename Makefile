@@ -29,9 +29,10 @@ test: build node
 	@ctest --preset $(PRESET)
 
 # Per-call cost of the detours and of reading the config, and instructions per call (callgrind).
+BENCH_ARGS ?=
 bench: build
-	@$(BUILD)/bin/detours_bench
-	@$(BUILD)/bin/config_bench
+	@$(BUILD)/bin/detours_bench $(BENCH_ARGS)
+	@$(BUILD)/bin/config_bench $(BENCH_ARGS)
 	@bench/callgrind.sh $(BUILD)
 
 # Each fuzzer for FUZZ_SECONDS, from its checked-in seeds, with clang, ASan and UBSan.
