@@ -117,7 +117,7 @@ std::string DefaultModulePath() {
 
 void ReadContent(const std::string& path) {
   std::ifstream file(path);
-  if (!file) BadOption("cannot read --content file " + path);
+  if (!file || std::filesystem::is_directory(path)) BadOption("cannot read --content file " + path);
   for (std::string line; std::getline(file, line);) {
     auto start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') continue;
@@ -198,7 +198,13 @@ int main(int argc, char** argv) {
     BadOption("RCON needs a password: --rcon-password or NESTKEEP_RCON_PASSWORD");
 
   Console::SetModulePath(o.module ? *o.module : DefaultModulePath());
-  if (o.log) Sandbox::AddLogFile(*o.log);
+  if (o.log) {
+    try {
+      Sandbox::AddLogFile(*o.log);
+    } catch (const std::exception& e) {
+      BadOption("cannot write --log file " + *o.log + ": " + e.what());
+    }
+  }
   if (o.content) ReadContent(*o.content);
   if (o.seed) std::srand(*o.seed);
 

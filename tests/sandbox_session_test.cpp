@@ -67,6 +67,8 @@ TEST_F(Session, OptionsAndExitStatus) {
       {{"--rcon-port", "70000", "--rcon-password", "x"}, 2, "", "--rcon-port"},
       {{"--rcon-port", "0"}, 2, "", "password"},
       {{"--seed", "-1"}, 2, "", "--seed"},
+      {{"--content", "/"}, 2, "", "--content"},
+      {{"--log", "/proc/version"}, 2, "", "--log"},
       {{"--module", "/nonexistent/libNestkeep.so"}, 1, "", "/nonexistent/libNestkeep.so"},
       {{}, 0, "ready", ""},  // the end of input ends it, like quit
   };
