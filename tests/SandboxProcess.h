@@ -1,4 +1,5 @@
-// Runs the real nestkeep-sandbox with a console script, for tests of what a user sees.
+// Runs the project's real programs (the sandbox, the checker) as a user would, for tests of what a
+// user sees.
 #pragma once
 
 #include <sys/wait.h>
@@ -42,14 +43,16 @@ inline std::string Quote(const std::string& word) {
   return quoted + "'";
 }
 
-// Runs the sandbox with the given options, feeding it input on standard input.
-inline SandboxRun RunSandbox(const std::vector<std::string>& options, const std::string& input,
-                             const std::string& program = "nestkeep-sandbox") {
+// Runs a program of the build with the given options, feeding it input on standard input, in the
+// given working directory (the current one when empty).
+inline SandboxRun RunProgram(const std::string& program, const std::vector<std::string>& options,
+                             const std::string& input, const std::string& cwd = "") {
   static int serial = 0;
   std::filesystem::path base = std::filesystem::temp_directory_path() /
                                ("nestkeep-run-" + std::to_string(getpid()) + "-" + std::to_string(++serial));
   std::ofstream(base.string() + ".in", std::ios::binary) << input;
-  std::string command = Quote(BinDir() + "/" + program);
+  std::string command = cwd.empty() ? "" : "cd " + Quote(cwd) + " && ";
+  command += Quote(BinDir() + "/" + program);
   for (const std::string& option : options) command += " " + Quote(option);
   command += " <" + Quote(base.string() + ".in") + " >" + Quote(base.string() + ".out") + " 2>" +
              Quote(base.string() + ".err");
@@ -60,4 +63,8 @@ inline SandboxRun RunSandbox(const std::vector<std::string>& options, const std:
   run.err = ReadLines(base.string() + ".err");
   for (const char* ext : {".in", ".out", ".err"}) std::filesystem::remove(base.string() + ext);
   return run;
+}
+
+inline SandboxRun RunSandbox(const std::vector<std::string>& options, const std::string& input) {
+  return RunProgram("nestkeep-sandbox", options, input);
 }

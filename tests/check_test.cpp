@@ -11,27 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/SandboxProcess.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quote(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-struct Outcome {
-  int status = -1;
-  std::vector<std::string> out, err;
-};
+using Outcome = SandboxRun;
 
 class Check : public ::testing::Test {
  protected:
@@ -47,28 +33,7 @@ class Check : public ::testing::Test {
   // Runs a program from the build's bin directory in dir, with input on standard input.
   Outcome Start(const std::string& program, const std::vector<std::string>& args,
                 const std::string& input = "") {
-    const char* bin = std::getenv("NESTKEEP_BIN_DIR");
-    std::ofstream(dir_ / "stdin") << input;
-    std::string command = "cd " + Quote(dir_.string()) + " && " +
-                          Quote(std::string(bin ? bin : NESTKEEP_BIN_DIR) + "/" + program);
-    for (const auto& arg : args) command += " " + Quote(arg);
-    command += " <stdin 2>stderr";
-    Outcome run;
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe) {
-      ADD_FAILURE() << "popen failed: " << command;
-      return run;
-    }
-    std::string out;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-      out.append(buffer, n);
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = Lines(out);
-    std::ifstream err(dir_ / "stderr");
-    run.err = Lines(std::string(std::istreambuf_iterator<char>(err), {}));
-    return run;
+    return RunProgram(program, args, input, dir_.string());
   }
 
   Outcome Checker(const std::vector<std::string>& args) { return Start("nestkeep-check", args); }

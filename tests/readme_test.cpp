@@ -69,17 +69,10 @@ TEST(Readme, TheSandboxTranscriptIsReal) {
 TEST(Readme, TheCheckerSummaryIsReal) {
   const std::vector<std::string> expected = Block("$ nestkeep-check examples/config.json");
   ASSERT_FALSE(expected.empty());
-  const std::string command = "cd " + Quote(SourceDir()) + " && " + Quote(BinDir() + "/nestkeep-check") +
-                              " examples/config.json 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string text;
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
-  EXPECT_EQ(pclose(pipe), 0);
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) out.push_back(line);
+  SandboxRun run = RunProgram("nestkeep-check", {"examples/config.json"}, "", SourceDir());
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(run.err.empty());
+  const std::vector<std::string>& out = run.out;
   EXPECT_EQ(out, expected);
 }
 
