@@ -32,7 +32,12 @@ inline bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u < 0xE000; }
 inline std::string Utf16ToUtf8(std::u16string_view units) {
   std::string out;
   out.reserve(units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
+  // Name tags and paths are ASCII as a rule; that part is copied without a test per unit.
+  std::size_t i = 0;
+  while (i < units.size() && units[i] < 0x80) ++i;
+  out.resize(i);
+  for (std::size_t k = 0; k < i; ++k) out[k] = static_cast<char>(units[k]);
+  for (; i < units.size(); ++i) {
     char32_t c = units[i];
     if (IsHighSurrogate(c) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
       c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(units[++i]) - 0xDC00);

@@ -1,6 +1,8 @@
 // The name registry and the name table.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -24,7 +26,65 @@ struct Member {
   void* address;  // function
 };
 
-using Registry = std::unordered_map<std::string, Member, NameHash, std::equal_to<>>;
+// Every call of a detour resolves several names, so a lookup must be cheap: open addressing in a
+// power-of-two table (a mask, not a division, picks the slot), filled once at start-up. The slot
+// comes from the name's length and its first and last eight bytes, which tell the game's
+// "Class.Member" names apart well enough; the full comparison settles the rest.
+std::size_t SlotHash(std::string_view name) {
+  std::uint64_t head = 0, tail = 0;
+  const std::size_t n = std::min<std::size_t>(8, name.size());
+  if (n > 0) {
+    std::memcpy(&head, name.data(), n);
+    std::memcpy(&tail, name.data() + name.size() - n, n);
+  }
+  const std::uint64_t h = (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ name.size();
+  return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+class Registry {
+ public:
+  const Member* Find(std::string_view name) const {
+    if (slots_.empty()) return nullptr;
+    for (std::size_t i = SlotHash(name) & Mask();; i = (i + 1) & Mask()) {
+      const Slot& slot = slots_[i];
+      if (!slot.used) return nullptr;
+      if (slot.name == name) return &slot.member;
+    }
+  }
+
+  bool Add(std::string_view name, const Member& member) {
+    if (Find(name)) return false;
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    Place(Slot{std::string(name), member, true});
+    ++count_;
+    return true;
+  }
+
+ private:
+  struct Slot {
+    std::string name;
+    Member member{};
+    bool used = false;
+  };
+
+  std::size_t Mask() const { return slots_.size() - 1; }
+
+  void Place(Slot&& slot) {
+    std::size_t i = SlotHash(slot.name) & Mask();
+    while (slots_[i].used) i = (i + 1) & Mask();
+    slots_[i] = std::move(slot);
+  }
+
+  void Grow() {
+    std::vector<Slot> old(std::max<std::size_t>(64, 2 * slots_.size()));
+    old.swap(slots_);
+    for (Slot& slot : old)
+      if (slot.used) Place(std::move(slot));
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
+};
 
 Registry& Members() {
   static Registry members;
@@ -39,14 +99,13 @@ Registry& Members() {
 }
 
 const Member& Find(std::string_view name, Member::Kind kind, const char* what) {
-  auto it = Members().find(name);
-  if (it == Members().end() || it->second.kind != kind) UnknownName(name, what);
-  return it->second;
+  const Member* member = Members().Find(name);
+  if (!member || member->kind != kind) UnknownName(name, what);
+  return *member;
 }
 
 void Add(std::string_view name, const Member& member) {
-  auto [it, added] = Members().try_emplace(std::string(name), member);
-  if (!added) {
+  if (!Members().Add(name, member)) {
     std::fprintf(stderr, "nestkeep-sandbox: \"%.*s\" registered twice\n",
                  static_cast<int>(name.size()), name.data());
     std::abort();
