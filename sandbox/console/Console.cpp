@@ -15,6 +15,22 @@ std::string module_path;
 std::int32_t next_local_rcon_id = 1;
 bool quit_requested = false;
 
+// Every printed value reads back exactly: 9 significant digits for a float, 17 for a world time.
+std::string FormatFloat(float value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+  return text;
+}
+
+std::string FormatTime(double seconds) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", seconds);
+  return text;
+}
+std::string FoodText(const UObject* food) { return food ? food->path : "none"; }
+
+
+
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
   std::size_t i = 0;
@@ -248,18 +264,5 @@ std::vector<RconReply> RunRcon(std::int32_t id, std::string_view line) {
   for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + lines[i];
   return {RconReply{id, 0, std::move(text)}};
 }
-
-std::string FormatFloat(float value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-  return text;
-}
-
-std::string FormatTime(double seconds) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.17g", seconds);
-  return text;
-}
-std::string FoodText(const UObject* food) { return food ? food->path : "none"; }
 
 }  // namespace Console

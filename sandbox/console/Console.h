@@ -24,9 +24,4 @@ bool QuitRequested();
 // and its printed lines come back, joined by line feeds, as one response value.
 std::vector<RconReply> RunRcon(std::int32_t id, std::string_view line);
 
-// Output forms shared with the demonstration.
-std::string FormatFloat(float value);    // 9 significant digits
-std::string FormatTime(double seconds);  // 17 significant digits
-std::string FoodText(const UObject* food);
-
 }  // namespace Console

@@ -116,10 +116,4 @@ SANDBOX_API void SetAdmin(bool admin);
 // Chat lines the local player received since the last call.
 SANDBOX_API std::vector<ChatLine> TakeChat();
 
-// The game's own functions, for measuring the module against them.
-SANDBOX_API void OwnUpdateBabyCuddling(APrimalDinoCharacter* dino, double due, std::uint8_t kind,
-                                       UObject* food);
-SANDBOX_API void OwnUpdateImprintingQuality(APrimalDinoCharacter* dino, float quality);
-SANDBOX_API void OwnAddedImprintingQuality(APrimalDinoCharacter* dino, float amount);
-
 }  // namespace Game

@@ -29,6 +29,28 @@ constexpr std::uint32_t AdminBit = 3;
 
 UClass* StaticClass() { return &UObjectClass; }
 
+// The game's own three functions: what a call reaches once no detour stands in front.
+void OwnUpdateBabyCuddling(APrimalDinoCharacter* dino, double due, std::uint8_t kind, UObject* food) {
+  State().cuddle = Game::CuddleCall{dino, due, kind, food};
+  if (!dino) return;
+  dino->BabyNextCuddleTime = due;
+  dino->BabyCuddleType = kind;
+  dino->BabyCuddleFood = food;
+}
+
+void OwnUpdateImprintingQuality(APrimalDinoCharacter* dino, float quality) {
+  State().quality = Game::QualityCall{dino, quality};
+  if (dino && dino->MyCharacterStatusComponent)
+    dino->MyCharacterStatusComponent->DinoImprintingQuality = quality;
+}
+
+void OwnAddedImprintingQuality(APrimalDinoCharacter* dino, float amount) {
+  State().quality = Game::QualityCall{dino, amount};
+  if (dino && dino->MyCharacterStatusComponent)
+    dino->MyCharacterStatusComponent->DinoImprintingQuality += amount;
+}
+
+
 UObject* StaticLoadObject(UClass*, UObject*, const TCHAR* name, const TCHAR*, std::uint32_t, void*,
                           bool) {
   ++State().load_requests;
@@ -71,13 +93,13 @@ const bool registered = [] {
                    reinterpret_cast<void*>(&ClientServerChatDirectMessage));
   RegisterFunction(GameNames::RconSendMessage, reinterpret_cast<void*>(&SendMessageW));
   cuddling_entry = Sandbox::RegisterHookable(
-      GameNames::UpdateBabyCuddling, reinterpret_cast<void*>(&Game::OwnUpdateBabyCuddling));
+      GameNames::UpdateBabyCuddling, reinterpret_cast<void*>(&OwnUpdateBabyCuddling));
   update_quality_entry =
       Sandbox::RegisterHookable(GameNames::UpdateImprintingQuality,
-                                reinterpret_cast<void*>(&Game::OwnUpdateImprintingQuality));
+                                reinterpret_cast<void*>(&OwnUpdateImprintingQuality));
   added_quality_entry =
       Sandbox::RegisterHookable(GameNames::AddedImprintingQuality,
-                                reinterpret_cast<void*>(&Game::OwnAddedImprintingQuality));
+                                reinterpret_cast<void*>(&OwnAddedImprintingQuality));
   Game::ResetGame();
   return true;
 }();
@@ -184,25 +206,5 @@ void SetAdmin(bool admin) {
 }
 
 std::vector<ChatLine> TakeChat() { return std::exchange(State().chat, {}); }
-
-void OwnUpdateBabyCuddling(APrimalDinoCharacter* dino, double due, std::uint8_t kind, UObject* food) {
-  State().cuddle = CuddleCall{dino, due, kind, food};
-  if (!dino) return;
-  dino->BabyNextCuddleTime = due;
-  dino->BabyCuddleType = kind;
-  dino->BabyCuddleFood = food;
-}
-
-void OwnUpdateImprintingQuality(APrimalDinoCharacter* dino, float quality) {
-  State().quality = QualityCall{dino, quality};
-  if (dino && dino->MyCharacterStatusComponent)
-    dino->MyCharacterStatusComponent->DinoImprintingQuality = quality;
-}
-
-void OwnAddedImprintingQuality(APrimalDinoCharacter* dino, float amount) {
-  State().quality = QualityCall{dino, amount};
-  if (dino && dino->MyCharacterStatusComponent)
-    dino->MyCharacterStatusComponent->DinoImprintingQuality += amount;
-}
 
 }  // namespace Game
