@@ -50,7 +50,6 @@ void OwnAddedImprintingQuality(APrimalDinoCharacter* dino, float amount) {
     dino->MyCharacterStatusComponent->DinoImprintingQuality += amount;
 }
 
-
 UObject* StaticLoadObject(UClass*, UObject*, const TCHAR* name, const TCHAR*, std::uint32_t, void*,
                           bool) {
   ++State().load_requests;
