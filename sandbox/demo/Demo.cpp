@@ -15,8 +15,8 @@
 #include <vector>
 
 #include <fmt/format.h>
-#include <nlohmann/json.hpp>
 
+#include "plugin/config/Config.h"
 #include "sandbox/console/Console.h"
 #include "sandbox/demo/ExampleConfig.h"
 
@@ -152,42 +152,33 @@ std::vector<Raised> RaiseBabies(const std::vector<std::string>& species, const S
   return raised;
 }
 
-// The species the config lists, in its order, and one it does not.
-std::vector<std::string> PickSpecies(const std::filesystem::path& config) {
+// What the module will make of the config, read with the module's own reading code: nothing when
+// it will not load the file.
+ConfigContents ReadDemoConfig(const std::filesystem::path& config) {
+  try {
+    nlohmann::json doc = ParseConfigFile(config.string());
+    return BuildConfig(doc);
+  } catch (const std::exception&) {
+    return ConfigContents{};
+  }
+}
+
+// Up to three listed species, in the module's order, and one that is not listed.
+std::vector<std::string> PickSpecies(const ConfigContents& config) {
   std::vector<std::string> species;
-  std::ifstream in(config);
-  nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
-  if (doc.is_object() && doc.contains("Dinolist") && doc["Dinolist"].is_object()) {
-    for (const auto& [name, entry] : doc["Dinolist"].items()) {
-      if (species.size() == 3) break;
-      species.push_back(name);
-    }
+  for (const auto& [name, entry] : config.species) {
+    if (species.size() == 3) break;
+    species.push_back(name);
   }
   std::string unlisted = "Duskmane";
-  while (std::find(species.begin(), species.end(), unlisted) != species.end()) unlisted += "2";
+  while (config.species.count(unlisted)) unlisted += "2";
   species.push_back(unlisted);
   return species;
 }
 
-void RegisterFoods(const std::filesystem::path& config) {
-  std::ifstream in(config);
-  nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
-  if (!doc.is_object() || !doc.contains("Footlist") || !doc["Footlist"].is_array()) return;
-  for (const auto& food : doc["Footlist"]) {
-    if (!food.is_string()) continue;
-    const std::string text = food.get<std::string>();
-    auto open = text.find('\'');
-    if (open == std::string::npos) continue;
-    auto close = text.find('\'', open + 1);
-    Game::AddContent(text.substr(open + 1, close == std::string::npos ? close : close - open - 1) + "_C");
-  }
-}
-
-bool IsListed(const std::string& species, const std::filesystem::path& config) {
-  std::ifstream in(config);
-  nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
-  return doc.is_object() && doc.contains("Dinolist") && doc["Dinolist"].is_object() &&
-         doc["Dinolist"].contains(species);
+// The config's foods, as loadable objects of the world.
+void RegisterFoods(const ConfigContents& config) {
+  for (const std::u16string& path : config.foods) Game::AddContent(Sandbox::ToUtf8(path));
 }
 
 }  // namespace
@@ -211,7 +202,9 @@ int Run(const std::optional<std::string>& dir) {
   const std::filesystem::path config = base / "ArkApi/Plugins/Nestkeep/config.json";
   Sandbox::SetCurrentDir(base.string());
 
-  const std::vector<std::string> species = PickSpecies(config);
+  const ConfigContents contents = ReadDemoConfig(config);
+  const std::vector<std::string> species = PickSpecies(contents);
+  auto is_listed = [&](const std::string& name) { return contents.species.count(name) > 0; };
   std::printf("%sNestkeep nursery demonstration%s\n", style.bold, style.reset);
   std::printf("config: %s\n", config.string().c_str());
   std::printf("the game alone asks for a cuddle every 8 hours and each adds 10%%\n\n");
@@ -225,7 +218,7 @@ int Run(const std::optional<std::string>& dir) {
     }
     std::printf("%s%s%s\n", style.bold, loaded ? "With Nestkeep" : "The game alone", style.reset);
     Game::ResetGame();
-    RegisterFoods(config);
+    RegisterFoods(contents);
     auto result = RaiseBabies(species, style, !loaded);
     if (loaded) Sandbox::UnloadModule();
     std::printf("\n");
@@ -236,13 +229,13 @@ int Run(const std::optional<std::string>& dir) {
 
   int width = 7;
   for (const std::string& name : species)
-    width = std::max(width, static_cast<int>(name.size()) + (IsListed(name, config) ? 0 : 13));
+    width = std::max(width, static_cast<int>(name.size()) + (is_listed(name) ? 0 : 13));
   std::printf("%s%-*s  %-17s  %s%s\n", style.bold, width, "", "cuddles taken",
               "time to full imprinting", style.reset);
   std::printf("%s%-*s  %8s %8s  %-16s %s%s\n", style.bold, width, "species", "Nestkeep", "game",
               "Nestkeep", "game", style.reset);
   for (std::size_t i = 0; i < species.size(); ++i) {
-    const std::string label = species[i] + (IsListed(species[i], config) ? "" : " (not listed)");
+    const std::string label = species[i] + (is_listed(species[i]) ? "" : " (not listed)");
     std::printf("%-*s  %8d %8d  %-16s %s\n", width, label.c_str(), module_run[i].cuddles,
                 game_run[i].cuddles, Duration(module_run[i].full_at).c_str(),
                 Duration(game_run[i].full_at).c_str());
