@@ -71,34 +71,24 @@ void BareParse(benchmark::State& state) {
 BENCHMARK(BareParse)->Args({200, 20})->Args({10000, 1000})->Unit(benchmark::kMicrosecond);
 BENCHMARK(ReadConfigBench)->Name("ReadConfig")->Args({200, 20})->Args({10000, 1000})->Unit(benchmark::kMicrosecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration) continue;
-      const std::string name = run.benchmark_name();
-      const std::string size = name.substr(name.find('/'));
-      (name.rfind("BareParse", 0) == 0 ? bare_ : read_)[size] = run.GetAdjustedRealTime();
-    }
+// ReadConfig beside the bare parse of the same file, per size.
+void PrintRatios(const BenchmarkRuns& runs) {
+  std::map<std::string, double> bare, read;
+  for (const auto& run : runs) {
+    const std::string name = run.benchmark_name();
+    const std::string size = name.substr(name.find('/') + 1);
+    (name.rfind("BareParse", 0) == 0 ? bare : read)[size] = run.GetAdjustedRealTime();
   }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::printf("\n%-16s %14s %14s %8s\n", "species/foods", "bare parse us", "ReadConfig us", "ratio");
-    for (const auto& [size, read] : read_)
-      std::printf("%-16s %14.1f %14.1f %8.2f\n", size.substr(1).c_str(), bare_[size], read,
-                  read / bare_[size]);
-  }
-
- private:
-  std::map<std::string, double> bare_, read_;
-};
+  std::printf("\n%-16s %14s %14s %8s\n", "species/foods", "bare parse us", "ReadConfig us",
+              "ratio");
+  for (const auto& [size, time] : read)
+    std::printf("%-16s %14.1f %14.1f %8.2f\n", size.c_str(), bare[size], time, time / bare[size]);
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  RatioReporter reporter;
-  const int status = RunBenchmarks(argc, argv, reporter);
+  const int status = RunBenchmarks(argc, argv, PrintRatios);
   for (const auto& [size, dir] : ServerDirs()) std::filesystem::remove_all(dir);
   return status;
 }

@@ -62,51 +62,29 @@ BENCHMARK_CAPTURE(Added, floor, Floor);
 BENCHMARK_CAPTURE(Added, unlisted, Unlisted);
 BENCHMARK_CAPTURE(Added, listed, Listed);
 
-// Prints each benchmark as usual, then a table with the ratio of each to its function's floor.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration) continue;
-      Row row{run.benchmark_name(), run.GetAdjustedRealTime()};
-      auto counter = [&](const char* name) {
-        auto it = run.counters.find(name);
-        return it == run.counters.end() ? 0.0 : static_cast<double>(it->second);
-      };
-      row.heap = counter("heap_allocs");
-      row.engine = counter("engine_blocks");
-      rows_.push_back(row);
-    }
-  }
+double Counter(const benchmark::BenchmarkReporter::Run& run, const char* name) {
+  auto it = run.counters.find(name);
+  return it == run.counters.end() ? 0.0 : static_cast<double>(it->second);
+}
 
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    std::map<std::string, double> floors;
-    for (const Row& row : rows_)
-      if (row.name.find("/floor") != std::string::npos)
-        floors[row.name.substr(0, row.name.find('/'))] = row.ns;
-    std::printf("\n%-30s %10s %8s %12s %14s\n", "detour", "ns/call", "x floor", "heap/call",
-                "engine/call");
-    for (const Row& row : rows_) {
-      const double floor = floors[row.name.substr(0, row.name.find('/'))];
-      std::printf("%-30s %10.1f %8.1f %12.2f %14.2f\n", row.name.c_str(), row.ns,
-                  floor > 0 ? row.ns / floor : 0.0, row.heap, row.engine);
-    }
+// Each case beside its function's floor, the game's own function alone.
+void PrintRatios(const BenchmarkRuns& runs) {
+  auto function = [](const std::string& name) { return name.substr(0, name.find('/')); };
+  std::map<std::string, double> floors;
+  for (const auto& run : runs)
+    if (run.benchmark_name().find("/floor") != std::string::npos)
+      floors[function(run.benchmark_name())] = run.GetAdjustedRealTime();
+  std::printf("\n%-30s %10s %8s %12s %14s\n", "detour", "ns/call", "x floor", "heap/call",
+              "engine/call");
+  for (const auto& run : runs) {
+    const double ns = run.GetAdjustedRealTime();
+    const double floor = floors[function(run.benchmark_name())];
+    std::printf("%-30s %10.1f %8.1f %12.2f %14.2f\n", run.benchmark_name().c_str(), ns,
+                floor > 0 ? ns / floor : 0.0, Counter(run, "heap_allocs"),
+                Counter(run, "engine_blocks"));
   }
-
- private:
-  struct Row {
-    std::string name;
-    double ns;
-    double heap = 0, engine = 0;
-  };
-  std::vector<Row> rows_;
-};
+}
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  RatioReporter reporter;
-  return RunBenchmarks(argc, argv, reporter);
-}
+int main(int argc, char** argv) { return RunBenchmarks(argc, argv, PrintRatios); }
