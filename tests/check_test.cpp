@@ -173,26 +173,31 @@ TEST_F(Check, Arguments) {
 // Legal, so the exit status stays 0, but surely not what the author meant.
 TEST_F(Check, Warnings) {
   const std::string ok = R"("CuddleIntervalTime": 5, "CuddleIncreasePercent": 0.1)";
+  // A config of one species "A" with the given interval and increase.
+  auto species = [](const char* interval, const char* increase) {
+    return std::string(R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": )") + interval +
+           R"(, "CuddleIncreasePercent": )" + increase + "}}}";
+  };
   const struct {
     const char* what;
     std::string text;
     Strings warnings;
   } cases[] = {
-      {"none", R"({"General": {}, "Dinolist": {"A": {)" + ok + "}}}", {}},
+      {"none", species("5", "0.1"), {}},
       {"interval at zero",
-       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 0, "CuddleIncreasePercent": 0.1}}})",
+       species("0", "0.1"),
        {R"("A": CuddleIntervalTime is 0; at 0 minutes or below, the next cuddle request is due at once)"}},
       {"interval below zero",
-       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": -1.5, "CuddleIncreasePercent": 0.1}}})",
+       species("-1.5", "0.1"),
        {R"("A": CuddleIntervalTime is -1.5; at 0 minutes or below, the next cuddle request is due at once)"}},
       {"increase at zero",
-       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 5, "CuddleIncreasePercent": false}}})",
+       species("5", "false"),
        {R"("A": CuddleIncreasePercent is 0; at 0 or below, a cuddle adds no imprinting)"}},
       {"increase as a percentage",
-       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 5, "CuddleIncreasePercent": 25}}})",
+       species("5", "25"),
        {R"("A": CuddleIncreasePercent is 25, above 1; it is a fraction of full imprinting (0.25 is a quarter; 25 is not 25%), so a single cuddle completes imprinting)"}},
       {"increase of exactly 1",
-       R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 5, "CuddleIncreasePercent": 1}}})",
+       species("5", "1"),
        {}},
       {"repeated keys",
        R"({"General": {}, "General": {}, "Dinolist": {"A": {)" + ok + R"(}, "A": {}, "A": 1}})",
