@@ -2,6 +2,7 @@
 // ones in one step, and the readers the detours use.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -60,6 +61,13 @@ struct ConfigNotes {
 
 // What a read of a file that cannot be opened fails with; nestkeep-check tells it apart by it.
 inline constexpr std::string_view CantOpenConfig = "Can't open config.json";
+
+// Bounds on what a read takes in, far beyond any real config (kilobytes; 10,000 species are about
+// 1 MB, nested four levels deep), so that no file can exhaust the server's memory or stack.
+inline constexpr std::uint64_t MaxConfigBytes = 64 << 20;
+inline constexpr int MaxConfigDepth = 512;
+inline constexpr std::string_view ConfigTooDeep =
+    "config.json is nested deeper than 512 levels of arrays and objects";
 
 // The full path of config.json under a server directory.
 std::string ConfigPath(const std::string& server_dir);

@@ -3,16 +3,18 @@
 //
 // The JSON library reports most failures itself; its exception texts are what an administrator
 // sees in the log, so the reading below keeps to the plain library calls that raise them.
-#include <fstream>
 #include <stdexcept>
 #include <string_view>
 
 #include "plugin/config/Config.h"
+#include "plugin/config/RegularFile.h"
 #include "plugin/engine/Unicode.h"
 
 using nlohmann::json;
 
 namespace {
+
+const json EmptyList = json::array();
 
 // Builds a document from the parser's events where the first occurrence of a key in an object
 // counts: the library's own builder keeps the last one. A later occurrence is dropped together
@@ -23,23 +25,45 @@ struct FirstKeyWins {
 
   struct Frame {
     json* container;
-    std::string path;  // where the container sits, for the notes
+    // Where the container sits in its parent: the key, or the element's index. Kept only for the
+    // notes, which name a repeated key by its whole path.
+    std::string name;
     // The keys of this object given more than once, each with its entry in notes.
     std::map<std::string, std::size_t, std::less<>> repeats;
   };
   std::vector<Frame> frames;
 
-  std::string next_key;    // the key of an object member whose value comes next
+  std::string next_key;         // the key of an object member whose value comes next
   json* next_member = nullptr;  // where that value goes, made when its key was read
   bool skip_next = false;  // the value that comes next belongs to a repeated key
   int skip_depth = 0;      // containers open inside a dropped value
+  int depth = 0;           // containers open, dropped ones included
 
   bool Skipping() const { return skip_depth > 0; }
 
-  // Where a member or element path of the innermost container goes.
-  std::string ChildPath(std::string_view name) const {
-    if (frames.empty() || frames.back().path.empty()) return std::string(name);
-    return frames.back().path + "/" + std::string(name);
+  // The path of a member of the innermost container, from the top: "Dinolist/Raptor", array
+  // elements by index. Each name is cut short and a deep path loses its middle, so that a note
+  // costs the same however long the keys or deep the file.
+  std::string NotePath(std::string_view member) const {
+    constexpr std::size_t MaxName = 64;
+    constexpr std::size_t KeptAtEachEnd = 4;
+    auto append = [](std::string& path, std::string_view name) {
+      if (!path.empty()) path += '/';
+      path += name.substr(0, MaxName);
+      if (name.size() > MaxName) path += "...";
+    };
+    std::string path;
+    const std::size_t n = frames.size();  // frames[0] is the document itself, which has no name
+    for (std::size_t i = 1; i < n; ++i) {
+      if (n > 2 * KeptAtEachEnd + 1 && i == KeptAtEachEnd + 1) {
+        append(path, "...");
+        i = n - KeptAtEachEnd - 1;
+        continue;
+      }
+      append(path, frames[i].name);
+    }
+    append(path, member);
+    return path;
   }
 
   // Puts a value where the parser stands: the document itself, the next element of an array, or
@@ -73,20 +97,23 @@ struct FirstKeyWins {
   }
 
   bool Open(json&& empty) {
+    // Every later step may walk the document recursively; a bound here keeps that walk short.
+    if (++depth > MaxConfigDepth) throw std::runtime_error(std::string(ConfigTooDeep));
     if (Drop()) {
       ++skip_depth;
       return true;
     }
-    std::string path;
+    std::string name;
     if (notes && !frames.empty()) {
       const json& parent = *frames.back().container;
-      path = ChildPath(parent.is_array() ? std::to_string(parent.size()) : next_key);
+      name = parent.is_array() ? std::to_string(parent.size()) : std::move(next_key);
     }
-    frames.push_back({&Place(std::move(empty)), std::move(path), {}});
+    frames.push_back({&Place(std::move(empty)), std::move(name), {}});
     return true;
   }
 
   bool Close() {
+    --depth;
     if (Skipping())
       --skip_depth;
     else
@@ -127,7 +154,7 @@ struct FirstKeyWins {
         ++notes->repeated_keys[seen->second].times;
       } else {
         frame.repeats.emplace(name, notes->repeated_keys.size());
-        notes->repeated_keys.push_back({ChildPath(name), 2});
+        notes->repeated_keys.push_back({NotePath(name), 2});
       }
     }
     return true;
@@ -171,24 +198,25 @@ std::string ConfigPath(const std::string& server_dir) {
 }
 
 json ParseConfigFile(const std::string& path, ConfigNotes* notes) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::runtime_error(std::string(CantOpenConfig));
   std::string text;
-  try {
-    char block[1 << 16];
-    while (file.read(block, sizeof block) || file.gcount() > 0)
-      text.append(block, static_cast<std::size_t>(file.gcount()));
-  } catch (const std::ios_base::failure&) {
-    // A directory opens but does not read; for the administrator it is a file that is not there.
-    throw std::runtime_error(std::string(CantOpenConfig));
+  std::uint64_t size = 0;
+  switch (ReadRegularFile(path, MaxConfigBytes, text, size)) {
+    case FileRead::Read:
+      break;
+    case FileRead::NotAFile:
+      // Absent, unreadable, a directory, a pipe or a device: for the administrator alike a file
+      // that is not there.
+      throw std::runtime_error(std::string(CantOpenConfig));
+    case FileRead::TooLarge:
+      throw std::runtime_error("config.json is larger than 64 MiB (" + std::to_string(size) +
+                               " bytes)");
   }
-  if (file.bad()) throw std::runtime_error(std::string(CantOpenConfig));
   return ParseConfigText(text, notes);
 }
 
 json ParseConfigText(std::string_view text, ConfigNotes* notes) {
   json doc;
-  FirstKeyWins builder{doc, notes, {}, {}, nullptr, false, 0};
+  FirstKeyWins builder{doc, notes, {}, {}, nullptr, false, 0, 0};
   // Not strict: the parser stops after the first complete value and leaves the rest unread. It
   // skips a leading byte-order mark itself.
   json::sax_parse(text.begin(), text.end(), &builder, json::input_format_t::json, false);
@@ -197,8 +225,11 @@ json ParseConfigText(std::string_view text, ConfigNotes* notes) {
 
 std::vector<std::u16string> BuildFoodList(json& doc) {
   // value() on anything but an object raises the library's type error 306; that is the message an
-  // administrator gets for a file whose top level is not an object.
-  const json list = doc.value("Footlist", json::array());
+  // administrator gets for a file whose top level is not an object. On an object it would copy the
+  // list, so the list itself is read in place.
+  if (!doc.is_object()) doc.value("Footlist", json());
+  const auto found = doc.find("Footlist");
+  const json& list = found == doc.end() ? EmptyList : *found;
   std::vector<std::u16string> foods;
   for (const json& element : list) {
     auto reference = element.get<std::string>();
