@@ -1,6 +1,6 @@
 // Arbitrary bytes as config.json, through the real reading code: ReadConfig never crashes and never
-// throws; when it gives false it has logged exactly one line and left the running configuration as
-// it was.
+// throws; when it gives false it has logged exactly one line, within the bound of a log line, and
+// left the running configuration as it was.
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,6 +15,7 @@
 
 #include "plugin/config/Config.h"
 #include "plugin/lifecycle/Lifecycle.h"
+#include "plugin/lifecycle/LogLine.h"
 #include "sandbox/host/Runtime.h"
 
 namespace {
@@ -73,5 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (read && lines != 0) Fail("a successful read logged");
   if (!read && lines != 1) Fail("a failed read did not log exactly one line");
   if (!read && !IsRunning()) Fail("a failed read changed the running configuration");
+  if (log.size() > MaxLogText + 1) Fail("a log line is longer than its bound");
   return 0;
 }

@@ -18,10 +18,7 @@ bool ReadConfig() {
     KeepWalkCuddle = !next.replace_walk;
     return true;
   } catch (const std::exception& error) {
-    // The text can hold braces (a parse error quotes the file), so it is logged as it stands and
-    // never as a format pattern.
-    if (auto& logger = PluginLogger())
-      logger->log(spdlog::level::err, spdlog::string_view_t(error.what()));
+    LogError(error.what());
     return false;
   }
 }

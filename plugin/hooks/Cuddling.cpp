@@ -19,8 +19,7 @@ constexpr float CompletionTolerance = 1e-7f;
 
 void LogFoodNotLoaded(const std::u16string& path) {
   FString text(path.c_str());
-  if (auto& logger = PluginLogger())
-    logger->error("can not create object blueprint {}", FStringToUtf8(&text));
+  LogError("can not create object blueprint " + FStringToUtf8(&text));
 }
 
 void RescheduleCuddle(APrimalDinoCharacter* dino, double& due, std::uint8_t& kind, UObject*& food) {

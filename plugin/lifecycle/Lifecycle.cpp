@@ -4,11 +4,17 @@
 #include "plugin/commands/Commands.h"
 #include "plugin/config/Config.h"
 #include "plugin/hooks/Hooks.h"
+#include "plugin/lifecycle/LogLine.h"
 #include "plugin/host/Host.h"
 
 std::shared_ptr<spdlog::logger>& PluginLogger() {
   static std::shared_ptr<spdlog::logger> logger;
   return logger;
+}
+
+void LogError(std::string_view text) {
+  if (auto& logger = PluginLogger())
+    logger->log(spdlog::level::err, spdlog::string_view_t(CutLogText(text)));
 }
 
 void PluginLoad() {

@@ -2,11 +2,16 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include <spdlog/logger.h>
 
 // The module's logger "Nestkeep" over the host's shared sinks; null before the first PluginLoad.
 std::shared_ptr<spdlog::logger>& PluginLogger();
+
+// Logs one error line: the text as it stands (never as a format pattern, as it may hold braces),
+// cut to the bound of a log line.
+void LogError(std::string_view text);
 
 void PluginLoad();
 void PluginUnload();

@@ -1,0 +1,24 @@
+// The bound on a log line of the module. A failed read can quote what it stopped in (a string
+// that never closes, a food path of megabytes), and every line goes to every sink of the host.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The longest message the module logs: with the date, time, name and level in front, a line stays
+// within 1 KiB.
+inline constexpr std::size_t MaxLogText = 1024 - 64;
+
+// The text as the module logs it: whole when short enough, otherwise cut at a character boundary
+// and ended with a mark that says so and how long it was.
+inline std::string CutLogText(std::string_view text) {
+  if (text.size() <= MaxLogText) return std::string(text);
+  const std::string mark = "... (cut, " + std::to_string(text.size()) + " bytes in all)";
+  std::size_t keep = MaxLogText - mark.size();
+  // Back to the start of a UTF-8 sequence, so that the line stays readable text.
+  for (int i = 0; i < 3 && keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80;
+       ++i)
+    --keep;
+  return std::string(text.substr(0, keep)) + mark;
+}
