@@ -15,6 +15,7 @@
 
 #include "plugin/config/Config.h"
 #include "plugin/engine/Unicode.h"
+#include "plugin/lifecycle/LogLine.h"
 
 using nlohmann::json;
 
@@ -35,7 +36,7 @@ constexpr const char* Usage =
     "Exit status:\n"
     "  0  the module would load the file (there may be warnings)\n"
     "  1  the module would not load it; the line it would log is shown\n"
-    "  2  the file cannot be opened, or the arguments are wrong\n";
+    "  2  the file cannot be opened, the report cannot be written, or the arguments are wrong\n";
 
 constexpr const char* DefaultPath = "./ArkApi/Plugins/Nestkeep/config.json";
 
@@ -138,9 +139,14 @@ void PrintWarnings() {
   for (const auto& warning : Warnings) std::fprintf(stderr, "warning: %s\n", warning.c_str());
 }
 
-// Why a file would not open, in the system's words.
+// Why a file would not open, in the system's words. Nothing here opens what is not a regular file:
+// opening a pipe would wait for a writer.
 std::string OpenFailure(const std::string& path) {
-  if (std::error_code error; std::filesystem::is_directory(path, error)) return "it is a directory";
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (error) return error.message();
+  if (std::filesystem::is_directory(status)) return "it is a directory";
+  if (!std::filesystem::is_regular_file(status)) return "it is not a regular file";
   errno = 0;
   if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
     std::fclose(file);
@@ -155,7 +161,7 @@ int Check(const std::string& path) {
   try {
     doc = ParseConfigFile(path, &notes);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "error: %s\n", error.what());
+    std::fprintf(stderr, "error: %s\n", CutLogText(error.what()).c_str());
     if (error.what() == CantOpenConfig) {
       std::fprintf(stderr, "%s: %s\n", path.c_str(), OpenFailure(path).c_str());
       return 2;
@@ -172,7 +178,7 @@ int Check(const std::string& path) {
     failure = error.what();
   }
   if (!contents) {
-    std::fprintf(stderr, "error: %s\n", failure.c_str());
+    std::fprintf(stderr, "error: %s\n", CutLogText(failure).c_str());
     PrintWarnings();
     std::fprintf(stderr, "%s: the module would log this line and not use the file\n", path.c_str());
     return 1;
@@ -185,9 +191,8 @@ int Check(const std::string& path) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// Reads the arguments and checks the file; gives the exit status.
+int Run(int argc, char** argv) {
   std::optional<std::string> path;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -206,4 +211,17 @@ int main(int argc, char** argv) {
     path = argv[i];
   }
   return Check(path.value_or(DefaultPath));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int status = Run(argc, argv);
+  // A verdict nobody could read is no verdict: a full disk or a closed pipe must not pass for 0.
+  const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
+  if (!written || std::fflush(stderr) != 0 || std::ferror(stderr)) {
+    std::fprintf(stderr, "nestkeep-check: the report could not be written\n");
+    return 2;
+  }
+  return status;
 }
