@@ -1,5 +1,6 @@
 // The real nestkeep-check as an administrator runs it, and the real sandbox on the example config.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -99,6 +100,9 @@ TEST_F(Check, Failures) {
        "parsing value - unexpected end of input; expected '[', '{', or a literal"},
       {R"({"Footlist": ["Berry"]})", R"(Footlist element "Berry" is not of the form Type'Path')"},
       {R"({"Dinolist": {}})", "[json.exception.type_error.306] cannot use value() with null"},
+      // The module reads nothing of this; its verdict, and so the checker's, is that it is too deep.
+      {R"({"General": {}, "Notes": )" + std::string(1000000, '[') + std::string(1000000, ']') + "}",
+       "config.json is nested deeper than 512 levels of arrays and objects"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
@@ -148,6 +152,11 @@ TEST_F(Check, CannotOpen) {
   const auto directory = Checker({dir_.string()});
   EXPECT_EQ(directory.status, 2);
   EXPECT_EQ(directory.err.at(1), dir_.string() + ": it is a directory");
+  // Neither the module nor the checker waits for a writer.
+  ASSERT_EQ(mkfifo((dir_ / "pipe.json").c_str(), 0600), 0);
+  const auto pipe = Checker({(dir_ / "pipe.json").string()});
+  EXPECT_EQ(pipe.status, 2);
+  EXPECT_EQ(pipe.err.at(1), (dir_ / "pipe.json").string() + ": it is not a regular file");
 }
 
 TEST_F(Check, DefaultPathIsTheServers) {
@@ -168,6 +177,13 @@ TEST_F(Check, Arguments) {
   EXPECT_EQ(help.out[0], "usage: nestkeep-check [PATH]");
   EXPECT_EQ(Checker({"--verbose"}).status, 2);
   EXPECT_EQ(Checker({"a.json", "b.json"}).status, 2);
+  // A report that is lost is no verdict.
+  for (const char* args : {"--help", "examples/config.json"}) {
+    const std::string command = "cd " + Quote(SourceDir()) + " && " +
+                                ProgramCommand("nestkeep-check", {args}) + " >/dev/full 2>/dev/null";
+    const int raw = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 2) << args;
+  }
 }
 
 // Legal, so the exit status stays 0, but surely not what the author meant.
@@ -178,6 +194,9 @@ TEST_F(Check, Warnings) {
     return std::string(R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": )") + interval +
            R"(, "CuddleIncreasePercent": )" + increase + "}}}";
   };
+  std::string deep_repeat = "{\"" + std::string(100, 'n') + "\": ";
+  for (int level = 1; level <= 12; ++level) deep_repeat += "{\"" + std::to_string(level) + "\": ";
+  deep_repeat += R"({"r": 1, "r": 2})" + std::string(13, '}');
   const struct {
     const char* what;
     std::string text;
@@ -203,6 +222,11 @@ TEST_F(Check, Warnings) {
        R"({"General": {}, "General": {}, "Dinolist": {"A": {)" + ok + R"(}, "A": {}, "A": 1}})",
        {R"(key "General" is given 2 times; the first counts and the others are ignored)",
         R"(key "Dinolist/A" is given 3 times; the first counts and the others are ignored)"}},
+      // A note costs the same however deep or long: long names are cut, a deep path loses its middle.
+      {"repeated key deep down",
+       R"({"General": {}, "Dinolist": {"A": {)" + ok + R"(}}, "Notes": )" + deep_repeat + "}",
+       {"key \"Notes/" + std::string(64, 'n') +
+        R"(.../1/2/.../9/10/11/12/r" is given 2 times; the first counts and the others are ignored)"}},
       {"key case",
        R"({"general": 1, "General": {"replaceCuddleTypeWalk": false}, "DinoList": {},
                       "Dinolist": {"A": {"CUDDLEINCREASEPERCENT": 1, )" +

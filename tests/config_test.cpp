@@ -5,6 +5,10 @@
 #include <regex>
 #include <set>
 
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include "plugin/lifecycle/LogLine.h"
 #include "tests/Fixture.h"
 
 namespace {
@@ -56,11 +60,17 @@ std::string ErrorText(const std::string& line) {
   return std::regex_match(line, match, form) ? match[1].str() : "<not an error line: " + line + ">";
 }
 
+// What stands at the config's path besides a file of text.
+enum class Special { None, NoFile, Directory, Fifo, LinkToZeroDevice, Huge };
+
 struct Failure {
   const char* what;
-  std::optional<std::string> text;  // none: no file at all
+  std::string text;
   std::string message;
+  Special special = Special::None;
 };
+
+const std::string TooLarge = "config.json is larger than 64 MiB (67108865 bytes)";
 
 const std::string P101 = "[json.exception.parse_error.101] parse error at line 1, column ";
 const std::string E302 = "[json.exception.type_error.302] type must be ";
@@ -74,7 +84,15 @@ const std::string Species = R"("CuddleIntervalTime": 1, "CuddleIncreasePercent":
 // Every way a read fails, by the step that fails. The first parse error also holds braces, which
 // a logger that took the text as a format pattern would choke on.
 const std::vector<Failure> Failures = {
-    {"no file", std::nullopt, "Can't open config.json"},
+    {"no file", "", "Can't open config.json", Special::NoFile},
+    // What is not a regular file fails at once, and a huge one before it is read.
+    {"a directory", "", "Can't open config.json", Special::Directory},
+    {"a pipe nobody writes into", "", "Can't open config.json", Special::Fifo},
+    {"a link to a device that never ends", "", "Can't open config.json",
+     Special::LinkToZeroDevice},
+    {"a file one byte over 64 MiB", "", TooLarge, Special::Huge},
+    {"nested too deep", WithGeneral(R"("Footlist": )" + std::string(600, '[')),
+     std::string(ConfigTooDeep)},
     // Parsing.
     {"empty file", "",
      P101 + "1: syntax error while parsing value - unexpected end of input; "
@@ -145,11 +163,30 @@ const std::vector<Failure> Failures = {
 
 class ConfigRead : public HostTest {
  protected:
-  // Writes the file, or removes it for none.
-  void Put(const std::optional<std::string>& text) {
-    std::filesystem::remove(dir_ / "ArkApi/Plugins/Nestkeep/config.json");
-    if (text) WriteConfig(*text);
+  void Put(const std::string& text, Special special = Special::None) {
+    const auto path = dir_ / "ArkApi/Plugins/Nestkeep/config.json";
+    std::filesystem::remove_all(path);
+    switch (special) {
+      case Special::None:
+        return WriteConfig(text);
+      case Special::NoFile:
+        return;
+      case Special::Directory:
+        std::filesystem::create_directory(path);
+        return;
+      case Special::Fifo:
+        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+        return;
+      case Special::LinkToZeroDevice:
+        std::filesystem::create_symlink("/dev/zero", path);
+        return;
+      case Special::Huge:
+        WriteConfig("{}");
+        std::filesystem::resize_file(path, (64 << 20) + 1);
+        return;
+    }
   }
+  void Put(const Failure& c) { Put(c.text, c.special); }
 
   void LoadGood() {
     Put(Good);
@@ -175,7 +212,7 @@ TEST_F(ConfigRead, FailedReloadKeepsTheRunningConfiguration) {
   const Snapshot before = Running();
   for (const auto& c : Failures) {
     SCOPED_TRACE(c.what);
-    Put(c.text);
+    Put(c);
     EXPECT_FALSE(ReadConfig());
     const auto lines = TakeLogLines();
     ASSERT_EQ(lines.size(), 1u);
@@ -188,7 +225,7 @@ TEST_F(ConfigRead, FailedReloadKeepsTheRunningConfiguration) {
 TEST_F(ConfigRead, FailedFirstReadLeavesTheStartingState) {
   for (const auto& c : Failures) {
     SCOPED_TRACE(c.what);
-    Put(c.text);
+    Put(c);
     EXPECT_FALSE(ReadConfig());
     EXPECT_EQ(TakeLogLines().size(), 1u);
     ExpectSame({{}, {}, false}, Running());
@@ -204,6 +241,107 @@ TEST_F(ConfigRead, ReloadAfterFixedFile) {
   const auto got = ReadGood(
       WithGeneral(R"("Dinolist": {"Emberfin": {)" + Species + R"(}}, "Footlist": ["T'/Fixed'"])"));
   ExpectSame({{{"Emberfin", {1.0f, 0.1f}}}, {u"/Fixed_C"}, false}, got);
+}
+
+// However deep a file nests, and wherever, the read neither crashes nor walks it: past the bound
+// it fails with one line of its own.
+TEST_F(ConfigRead, DeepNestingIsRefusedPastTheBound) {
+  LoadGood();
+  const Snapshot before = Running();
+  // Where the deep value sits, as the text before and after it; the document itself adds a level.
+  const struct {
+    const char* where;
+    std::string before, after;
+  } places[] = {
+      {"Footlist", R"({"General": {}, "Footlist": )", "}"},
+      {"a food", R"({"General": {}, "Footlist": ["T'/A'", )", "]}"},
+      {"Dinolist", R"({"General": {}, "Dinolist": )", "}"},
+      {"a species", R"({"General": {}, "Dinolist": {"A": )", "}}"},
+      {"an interval", R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": )", "}}}"},
+      {"General", R"({"General": )", "}"},
+      {"the walk setting", R"({"General": {"ReplaceCuddleTypeWalk": )", "}}"},
+      {"an unknown key", R"({"General": {}, "Extra": )", "}"},
+      {"a repeated key", R"({"General": {}, "General": )", "}"},
+  };
+  // Containers below the place, so that the whole document nests this deep.
+  auto nest = [](bool arrays, int levels) {
+    std::string text;
+    for (int i = 0; i < levels; ++i) text += arrays ? "[" : R"({"a":)";
+    text += arrays ? "" : "1";
+    for (int i = 0; i < levels; ++i) text += arrays ? "]" : "}";
+    return text;
+  };
+  for (const auto& place : places) {
+    int above = 0;  // containers still open where the deep value starts
+    for (char c : place.before) above += c == '{' || c == '[' ? 1 : c == '}' || c == ']' ? -1 : 0;
+    for (const bool arrays : {true, false}) {
+      for (const int depth : {MaxConfigDepth, MaxConfigDepth + 1, 1000000}) {
+        SCOPED_TRACE(::testing::Message() << place.where << (arrays ? ", arrays " : ", objects ")
+                                          << depth << " deep");
+        Put(place.before + nest(arrays, depth - above) + place.after);
+        const bool read = ReadConfig();
+        const auto lines = TakeLogLines();
+        if (depth > MaxConfigDepth) {
+          EXPECT_FALSE(read);
+          ASSERT_EQ(lines.size(), 1u);
+          EXPECT_EQ(ErrorText(lines[0]), ConfigTooDeep);
+        } else if (!read) {
+          ASSERT_EQ(lines.size(), 1u);
+          EXPECT_NE(ErrorText(lines[0]), ConfigTooDeep);
+        }
+        if (!read) ExpectSame(before, Running());
+        LoadGood();
+      }
+    }
+  }
+}
+
+// A failure quotes what it stopped in; its line still stays within 1 KiB, cut with a mark.
+TEST_F(ConfigRead, LongTextIsCutInTheLog) {
+  const std::string big(2'000'000, 'x');
+  const struct {
+    const char* what;
+    std::string text;
+    std::string starts;
+  } cases[] = {
+      {"string that never closes", WithGeneral(R"("Footlist": [")" + big),
+       P101 + "2000032: syntax error while parsing value - invalid string: missing closing quote; "
+              "last read: '\"xxx"},
+      {"food of megabytes", WithGeneral(R"("Footlist": [")" + big + R"("])"),
+       R"(Footlist element "xxx)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Put(c.text);
+    EXPECT_FALSE(ReadConfig());
+    const auto lines = TakeLogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_LE(lines[0].size(), 1024u);
+    EXPECT_THAT(ErrorText(lines[0]), ::testing::StartsWith(c.starts));
+    EXPECT_THAT(lines[0], ::testing::MatchesRegex(R"(.*x\.\.\. \(cut, [0-9]+ bytes in all\))"));
+  }
+}
+
+TEST(LogText, CutAtACharacterBoundary) {
+  const std::string fits(MaxLogText, 'a');
+  const std::string short_mark = "... (cut, 961 bytes in all)";
+  // A two-byte character that would straddle the cut goes whole.
+  const std::string mark = "... (cut, 1034 bytes in all)";
+  const std::size_t keep = MaxLogText - mark.size();
+  const std::string wide = std::string(keep - 1, 'a') + "\xC3\xA9" + std::string(1034 - keep - 1, 'b');
+  const struct {
+    std::string text, want;
+  } cases[] = {
+      {"", ""},
+      {fits, fits},
+      {fits + "a", std::string(MaxLogText - short_mark.size(), 'a') + short_mark},
+      {wide, std::string(keep - 1, 'a') + mark},
+  };
+  for (const auto& c : cases) {
+    const std::string got = CutLogText(c.text);
+    EXPECT_EQ(got, c.want);
+    EXPECT_LE(got.size(), MaxLogText);
+  }
 }
 
 struct Legal {

@@ -77,6 +77,17 @@ TEST_F(Cuddling, KindAndFoodFollowTheDecisionTable) {
   }
 }
 
+// The line names the path, but a path of any length still gives a line within 1 KiB.
+TEST_F(Cuddling, ALongFoodPathIsCutInItsLogLine) {
+  FoodList = {u"/Game/" + std::u16string(100000, u'x') + u"_C"};
+  Game::RequestCuddle(Baby(0.5f), Due, 1, game_food_);
+  std::vector<std::string> lines = TakeLogLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_LE(lines[0].size(), 1024u);
+  EXPECT_THAT(lines[0], ::testing::HasSubstr("[Nestkeep][error] can not create object blueprint /Game/xxx"));
+  EXPECT_THAT(lines[0], ::testing::EndsWith("x... (cut, 100040 bytes in all)"));
+}
+
 TEST_F(Cuddling, CompleteImprintingWaitsForMaturation) {
   struct Case {
     float quality;

@@ -2,6 +2,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <functional>
 #include <regex>
 
 #include "tests/SandboxProcess.h"
@@ -171,6 +174,66 @@ TEST_F(Session, ReloadOnTheConsoleAndOverTheLocalRconConnection) {
                                    "rcon id=4 type=0: unknown command: Nestkeep.reload", "loaded",
                                    "chat 1 1 1 1 bold=0: Successfully reloaded!"));
   EXPECT_TRUE(run.err.empty());
+}
+
+// A file that would crash, block or exhaust a server only fails the reload: one log line, and the
+// config in force before still decides, at start-up and on a reload alike.
+TEST_F(Session, ABadFileOnReloadKeepsTheRunningConfig) {
+  const auto config = dir_ / "ArkApi/Plugins/Nestkeep/config.json";
+  const struct {
+    const char* what;
+    std::function<void()> put;
+    const char* logged;
+  } cases[] = {
+      {"nested a million levels deep",
+       [&] {
+         std::ofstream(config) << R"({"General": {}, "Footlist": )" << std::string(1000000, '[')
+                               << std::string(1000000, ']') << "}";
+       },
+       "config.json is nested deeper than 512 levels of arrays and objects"},
+      {"a pipe", [&] { ASSERT_EQ(mkfifo(config.c_str(), 0600), 0); }, "Can't open config.json"},
+      {"a link to /dev/zero", [&] { std::filesystem::create_symlink("/dev/zero", config); },
+       "Can't open config.json"},
+      {"over 64 MiB",
+       [&] {
+         std::ofstream(config) << "{}";
+         std::filesystem::resize_file(config, 100 << 20);
+       },
+       "config.json is larger than 64 MiB (104857600 bytes)"},
+      {"a string that never closes",
+       [&] { std::ofstream(config) << R"({"General": {}, "Footlist": [")" << std::string(10 << 20, 'x'); },
+       "[json.exception.parse_error.101] parse error at line 1, column 10485791: syntax error while "
+       "parsing value - invalid string: missing closing quote; last read: '\"xxx"},
+  };
+  const std::regex log_line(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] (.*))");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(config);
+    WriteConfig(Config);
+    LiveSandbox sandbox({"--dir", dir_.string()});
+    ASSERT_TRUE(sandbox.Type("spawn Mossback\nimprint 1 add 0.01\n", 3));
+    std::filesystem::remove(config);
+    c.put();
+    ASSERT_TRUE(sandbox.Type("Nestkeep.reload\nrcon Nestkeep.reload\nimprint 1 add 0.01\n", 6));
+    const SandboxRun run = sandbox.Finish();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out, ElementsAre("ready", "spawned 1", "imprint 1 added=0.25 quality=0.25",
+                                     "chat 1 1 1 1 bold=0: Couldn't reloaded!",
+                                     "rcon id=1 type=0: Couldn't reloaded!\\n",
+                                     "imprint 1 added=0.25 quality=0.5"));
+    ASSERT_EQ(run.err.size(), 2u);  // one line for each reload
+    for (const std::string& line : run.err) {
+      std::smatch match;
+      ASSERT_TRUE(std::regex_match(line, match, log_line)) << line;
+      EXPECT_LE(line.size(), 1024u);
+      EXPECT_THAT(match[1].str(), ::testing::StartsWith(c.logged));
+    }
+    // Started with that file, the module has no species, and the sandbox still serves.
+    const SandboxRun start = Run("spawn Mossback\nimprint 1 add 0.01\n");
+    EXPECT_THAT(start.out, ElementsAre("ready", "spawned 1",
+                                       "imprint 1 added=0.00999999978 quality=0.00999999978"));
+    EXPECT_EQ(start.err.size(), 1u);
+  }
 }
 
 TEST_F(Session, LogLinesGoToStandardErrorAndTheLogFile) {
