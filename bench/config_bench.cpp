@@ -10,7 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bench/Main.h"
-#include "plugin/config/Config.h"
+#include "plugin/config/ConfigFile.h"
 #include "plugin/lifecycle/Lifecycle.h"
 #include "sandbox/host/Runtime.h"
 

@@ -13,7 +13,7 @@
 
 #include <spdlog/sinks/ostream_sink.h>
 
-#include "plugin/config/Config.h"
+#include "plugin/config/ConfigFile.h"
 #include "plugin/lifecycle/Lifecycle.h"
 #include "plugin/lifecycle/LogLine.h"
 #include "sandbox/host/Runtime.h"

@@ -8,6 +8,7 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include "plugin/config/ConfigFile.h"
 #include "plugin/lifecycle/LogLine.h"
 #include "tests/Fixture.h"
 

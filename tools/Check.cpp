@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "plugin/config/Config.h"
+#include "plugin/config/ConfigFile.h"
 #include "plugin/engine/Unicode.h"
 #include "plugin/lifecycle/LogLine.h"
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "plugin/config/Config.h"
+#include "plugin/config/ConfigFile.h"
 #include "plugin/config/RegularFile.h"
 #include "plugin/engine/Unicode.h"
 

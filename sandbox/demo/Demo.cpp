@@ -16,7 +16,7 @@
 
 #include <fmt/format.h>
 
-#include "plugin/config/Config.h"
+#include "plugin/config/ConfigFile.h"
 #include "sandbox/console/Console.h"
 #include "sandbox/demo/ExampleConfig.h"
 
