@@ -5,7 +5,6 @@
 #include "plugin/config/Config.h"
 #include "plugin/engine/Strings.h"
 #include "plugin/hooks/Hooks.h"
-#include "plugin/hooks/Lookup.h"
 #include "plugin/host/Host.h"
 #include "plugin/lifecycle/Lifecycle.h"
 

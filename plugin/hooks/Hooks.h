@@ -1,19 +1,24 @@
 // The three detours of APrimalDinoCharacter's imprinting functions, the slots through which they
-// reach the game's own functions, and their installation.
+// reach the game's own functions, the species lookup they share, and their installation.
 #pragma once
 
-#include <cstdint>
+#include <utility>
 
-#include "plugin/host/GameTypes.h"
+#include "plugin/host/GameNames.h"
 
-void Hook_UpdateBabyCuddling(APrimalDinoCharacter* dino, double next_cuddle_time,
-                             std::uint8_t cuddle_kind, UObject* food);
-void Hook_UpdateImprintingQuality(APrimalDinoCharacter* dino, float new_quality);
-void Hook_AddedImprintingQuality(APrimalDinoCharacter* dino, float amount);
+// Each detour has the signature of the game function it stands in for.
+GameFunctions::UpdateBabyCuddling Hook_UpdateBabyCuddling;
+GameFunctions::UpdateImprintingQuality Hook_UpdateImprintingQuality;
+GameFunctions::AddedImprintingQuality Hook_AddedImprintingQuality;
 
-extern void (*Game_UpdateBabyCuddling)(APrimalDinoCharacter*, double, std::uint8_t, UObject*);
-extern void (*Game_UpdateImprintingQuality)(APrimalDinoCharacter*, float);
-extern void (*Game_AddedImprintingQuality)(APrimalDinoCharacter*, float);
+extern GameFunctions::UpdateBabyCuddling* Game_UpdateBabyCuddling;
+extern GameFunctions::UpdateImprintingQuality* Game_UpdateImprintingQuality;
+extern GameFunctions::AddedImprintingQuality* Game_AddedImprintingQuality;
+
+// Reads the creature's species name tag into name_tag (a temporary the caller owns and destroys
+// before it calls the game) and looks it up. On true, species holds the cuddle interval in seconds
+// and the imprinting increase.
+bool LookUpSpecies(APrimalDinoCharacter* dino, FString& name_tag, std::pair<float, float>& species);
 
 void InstallHooks();
 void RemoveHooks();

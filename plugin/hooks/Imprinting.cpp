@@ -1,7 +1,6 @@
 // The imprinting gain of a listed species: its configured increase, cut so that the quality never
 // passes full imprinting. A NaN fails every comparison, which decides what it gives.
 #include "plugin/hooks/Hooks.h"
-#include "plugin/hooks/Lookup.h"
 #include "plugin/host/Host.h"
 
 namespace {
