@@ -43,28 +43,35 @@ FLinearColor ToLinearColor(FColor color) {
                       static_cast<float>(color.A) * (1.0f / 255.0f)};
 }
 
+namespace {
+
+// The two registrations of the reload command, console first: RegisterCommands adds them and
+// RemoveCommands takes them out, walking this table in the same order. Each call gets a freshly
+// built name, which the host copies if it keeps it.
+struct CommandRow {
+  void (*add)(const FString& name);
+  bool (*remove)(const FString& name);
+};
+
+constexpr CommandRow CommandTable[] = {
+    {[](const FString& name) {
+       ArkApi::GetCommands().AddConsoleCommand(name, ArkApi::ConsoleCommand(&ReloadConsoleCommand));
+     },
+     [](const FString& name) { return ArkApi::GetCommands().RemoveConsoleCommand(name); }},
+    {[](const FString& name) {
+       ArkApi::GetCommands().AddRconCommand(name, ArkApi::RconCommand(&ReloadRconCommand));
+     },
+     [](const FString& name) { return ArkApi::GetCommands().RemoveRconCommand(name); }},
+};
+
+}  // namespace
+
 void RegisterCommands() {
-  {
-    const ArkApi::ConsoleCommand handler = &ReloadConsoleCommand;
-    const FString name(ReloadCommand);
-    ArkApi::GetCommands().AddConsoleCommand(name, handler);
-  }
-  {
-    const ArkApi::RconCommand handler = &ReloadRconCommand;
-    const FString name(ReloadCommand);
-    ArkApi::GetCommands().AddRconCommand(name, handler);
-  }
+  for (const CommandRow& row : CommandTable) row.add(FString(ReloadCommand));
 }
 
 void RemoveCommands() {
-  {
-    const FString name(ReloadCommand);
-    ArkApi::GetCommands().RemoveConsoleCommand(name);
-  }
-  {
-    const FString name(ReloadCommand);
-    ArkApi::GetCommands().RemoveRconCommand(name);
-  }
+  for (const CommandRow& row : CommandTable) row.remove(FString(ReloadCommand));
 }
 
 void ReloadConsoleCommand(APlayerController* player, FString* command, bool /*flag*/) {
