@@ -27,11 +27,8 @@ class HostTest : public ::testing::Test {
     FoodList.clear();
     KeepWalkCuddle = false;
     log_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_text_);
-    log_->set_pattern("%D %R [%n][%l] %v");
     GetLogSinks() = {log_};
-    PluginLogger() = std::make_shared<spdlog::logger>("Nestkeep", log_);
-    PluginLogger()->set_pattern("%D %R [%n][%l] %v", spdlog::pattern_time_type::local);
-    PluginLogger()->flush_on(spdlog::level::info);
+    CreatePluginLogger();
     dir_ = std::filesystem::temp_directory_path() /
            ("nestkeep-test-" + std::to_string(::getpid()) + "-" +
             ::testing::UnitTest::GetInstance()->current_test_info()->name());

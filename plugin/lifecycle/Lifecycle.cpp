@@ -17,12 +17,15 @@ void LogError(std::string_view text) {
     logger->log(spdlog::level::err, spdlog::string_view_t(CutLogText(text)));
 }
 
-void PluginLoad() {
+void CreatePluginLogger() {
   auto& sinks = GetLogSinks();
   PluginLogger() = std::make_shared<spdlog::logger>("Nestkeep", sinks.begin(), sinks.end());
-  PluginLogger()->set_pattern("%D %R [%n][%l] %v", spdlog::pattern_time_type::local);
+  PluginLogger()->set_pattern(LogPattern, spdlog::pattern_time_type::local);
   PluginLogger()->flush_on(spdlog::level::info);
+}
 
+void PluginLoad() {
+  CreatePluginLogger();
   InstallHooks();
   ReadConfig();
   RegisterCommands();

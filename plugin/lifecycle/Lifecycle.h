@@ -8,6 +8,8 @@
 
 // The module's logger "Nestkeep" over the host's shared sinks; null before the first PluginLoad.
 std::shared_ptr<spdlog::logger>& PluginLogger();
+// Makes PluginLogger anew over the sinks the host has now, in the module's pattern.
+void CreatePluginLogger();
 
 // Logs one error line: the text as it stands (never as a format pattern, as it may hold braces),
 // cut to the bound of a log line.

@@ -1,5 +1,10 @@
-// The bound on a log line of the module. A failed read can quote what it stopped in (a string
-// that never closes, a food path of megabytes), and every line goes to every sink of the host.
+// The form of the module's log lines: date, time, "[Nestkeep][error]" and the message, in local
+// time.
+inline constexpr const char* LogPattern = "%D %R [%n][%l] %v";
+
+// The module's log lines: their pattern and their bound. A failed read can quote what it stopped
+// in (a string that never closes, a food path of megabytes), and every line goes to every sink of
+// the host.
 #pragma once
 
 #include <cstddef>

@@ -7,15 +7,15 @@
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/stdout_sinks.h>
 
+#include "plugin/lifecycle/LogLine.h"
 #include "sandbox/host/HostState.h"
 
 namespace {
 
-constexpr const char* LinePattern = "%D %R [%n][%l] %v";
-
+// The host writes its own lines in the module's form, so that one log reads alike throughout.
 std::vector<spdlog::sink_ptr> DefaultSinks() {
   auto err = std::make_shared<spdlog::sinks::stderr_sink_mt>();
-  err->set_pattern(LinePattern);
+  err->set_pattern(LogPattern);
   return {err};
 }
 
@@ -78,7 +78,7 @@ spdlog::logger& HostLogger() {
 
 void AddLogFile(const std::string& path) {
   auto file = std::make_shared<spdlog::sinks::basic_file_sink_mt>(path);
-  file->set_pattern(LinePattern);
+  file->set_pattern(LogPattern);
   GetLogSinks().push_back(std::move(file));
   RenewHostLogger();
 }
