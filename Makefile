@@ -2,43 +2,51 @@
 # changed, and are quick when nothing did.
 PRESET ?= default
 BUILD  := build
+# What the demonstration runs: the sandbox with its host runtime and the module, and the checker.
+PROGRAMS := nestkeep-sandbox nestkeep-check
 
-.PHONY: all demo test bench fuzz deps configure build node clean
+.PHONY: all demo test bench fuzz configure build node clean
 
 all: build
 
-deps:
-	@scripts/install-deps.sh
-
-$(BUILD)/build.ninja: | deps
+# Configuring again each time is quick, and finds what an install just added (GoogleTest, Google
+# Benchmark), whose parts of the build are left out while it is missing.
+configure:
 	@cmake --preset $(PRESET) >/dev/null
 
-configure: $(BUILD)/build.ninja
-
-build: deps configure
-	@cmake --build --preset $(PRESET)
+build:
+	@scripts/install-deps.sh demo
+	@$(MAKE) --no-print-directory configure
+	@cmake --build --preset $(PRESET) --target $(PROGRAMS)
 
 demo: build
 	@$(BUILD)/bin/nestkeep-sandbox --demo
 
 # The end-to-end tests use a real RCON client and a real schema validator from npm.
-node: deps
+node:
 	@scripts/install-node-deps.sh
 
-test: build node
-	@ctest --preset $(PRESET)
+test:
+	@scripts/install-deps.sh test
+	@scripts/install-node-deps.sh
+	@$(MAKE) --no-print-directory configure
+	@cmake --build --preset $(PRESET)
+	@ctest --preset $(PRESET) --no-tests=error
 
 # Per-call cost of the detours and of reading the config, and instructions per call (callgrind).
 BENCH_ARGS ?=
-bench: build
+bench:
+	@scripts/install-deps.sh bench
+	@$(MAKE) --no-print-directory configure
+	@cmake --build --preset $(PRESET) --target detours_bench config_bench detour_calls
 	@$(BUILD)/bin/detours_bench $(BENCH_ARGS)
 	@$(BUILD)/bin/config_bench $(BENCH_ARGS)
 	@bench/callgrind.sh $(BUILD)
 
 # Each fuzzer for FUZZ_SECONDS, from its checked-in seeds, with clang, ASan and UBSan.
 FUZZ_SECONDS ?= 60
-fuzz: deps
-	@scripts/install-deps.sh clang-14 libclang-rt-14-dev
+fuzz:
+	@scripts/install-deps.sh demo clang-14 libclang-rt-14-dev
 	@cmake --preset fuzz >/dev/null
 	@cmake --build --preset fuzz --target fuzzers
 	@scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)

@@ -1,12 +1,24 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, and only those that are missing.
-# Usage: scripts/install-deps.sh [extra-package...]
+# Installs the Debian packages a task needs, and only those that are missing.
+# Usage: scripts/install-deps.sh [demo|test|bench] [extra-package...]
+#   demo   building and running the programs (the default)
+#   test   also GoogleTest, and Node.js with npm for the end-to-end tests
+#   bench  also Google Benchmark and valgrind
 set -euo pipefail
 
-packages=(cmake ninja-build g++ pkg-config libspdlog-dev libfmt-dev nlohmann-json3-dev
-          libgtest-dev libbenchmark-dev libasio-dev "$@")
-command -v node >/dev/null 2>&1 || packages+=(nodejs)
-command -v npm >/dev/null 2>&1 || packages+=(npm)
+packages=(cmake ninja-build g++ pkg-config libspdlog-dev libfmt-dev nlohmann-json3-dev libasio-dev)
+case "${1:-demo}" in
+  demo) ;;
+  test)
+    packages+=(libgtest-dev)
+    command -v node >/dev/null 2>&1 || packages+=(nodejs)
+    command -v npm >/dev/null 2>&1 || packages+=(npm)
+    ;;
+  bench) packages+=(libbenchmark-dev valgrind) ;;
+  *) packages+=("$1") ;;
+esac
+[ $# -gt 0 ] && shift
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
