@@ -39,36 +39,39 @@ class Cuddling : public HostTest {
 const double Due = 99999;  // what the game proposes
 
 TEST_F(Cuddling, KindAndFoodFollowTheDecisionTable) {
+  enum Walk { Replaced, Kept };
   enum Foods { Empty, Loads, DoesNotLoad };
+  enum Passed { GameFood, LoadedFood };
+  enum Log { Silent, Logged };
   struct Case {
     std::uint8_t kind;
-    bool keep_walk;
+    Walk walk;
     Foods foods;
     std::uint8_t kind_passed;
-    bool loaded_food_passed;
-    bool logged;
+    Passed food_passed;
+    Log log;
   } cases[] = {
-      {1, false, Empty, 1, false, false},      {1, true, Empty, 1, false, false},
-      {1, false, Loads, 1, true, false},       {1, true, Loads, 1, true, false},
-      {1, false, DoesNotLoad, 1, false, true}, {1, true, DoesNotLoad, 1, false, true},
-      {2, false, Empty, 0, false, false},      {2, false, Loads, 1, true, false},
-      {2, false, DoesNotLoad, 0, false, true}, {2, true, Empty, 2, false, false},
-      {2, true, Loads, 2, false, false},       {0, false, Loads, 0, false, false},
-      {3, false, Loads, 3, false, false},      {255, false, Loads, 255, false, false},
+      {1, Replaced, Empty, 1, GameFood, Silent},   {1, Kept, Empty, 1, GameFood, Silent},
+      {1, Replaced, Loads, 1, LoadedFood, Silent}, {1, Kept, Loads, 1, LoadedFood, Silent},
+      {1, Replaced, DoesNotLoad, 1, GameFood, Logged}, {1, Kept, DoesNotLoad, 1, GameFood, Logged},
+      {2, Replaced, Empty, 0, GameFood, Silent},   {2, Replaced, Loads, 1, LoadedFood, Silent},
+      {2, Replaced, DoesNotLoad, 0, GameFood, Logged}, {2, Kept, Empty, 2, GameFood, Silent},
+      {2, Kept, Loads, 2, GameFood, Silent},       {0, Replaced, Loads, 0, GameFood, Silent},
+      {3, Replaced, Loads, 3, GameFood, Silent},   {255, Replaced, Loads, 255, GameFood, Silent},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "kind " << int(c.kind) << " keep walk " << c.keep_walk
-                                      << " foods " << c.foods);
-    KeepWalkCuddle = c.keep_walk;
+    SCOPED_TRACE(::testing::Message() << "kind " << int(c.kind) << " walk " << c.walk << " foods "
+                                      << c.foods);
+    KeepWalkCuddle = c.walk == Kept;
     FoodList.clear();
     if (c.foods == Loads) FoodList = {u"/Game/Nursery/Foods/Berries.Berries_C"};
     if (c.foods == DoesNotLoad) FoodList = {u"/Game/Nursery/Foods/Missing.Missing_C"};
     Game::CuddleCall call = Game::RequestCuddle(Baby(0.5f), Due, c.kind, game_food_);
     EXPECT_EQ(call.kind, c.kind_passed);
-    EXPECT_EQ(call.food, c.loaded_food_passed ? berries_ : game_food_);
+    EXPECT_EQ(call.food, c.food_passed == LoadedFood ? berries_ : game_food_);
     EXPECT_EQ(call.due, 1000.5 + 1800);
     std::vector<std::string> lines = TakeLogLines();
-    if (c.logged) {
+    if (c.log == Logged) {
       ASSERT_EQ(lines.size(), 1u);
       EXPECT_THAT(lines[0], ::testing::EndsWith(std::string("[Nestkeep][error] can not create object blueprint ") + Missing));
     } else {
