@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 
 #include "tests/SandboxProcess.h"
@@ -206,15 +207,34 @@ TEST_F(Session, NoLineStopsTheSandbox) {
   std::string garbage;
   for (int c = 1; c < 256; ++c)
     if (c != '\n') garbage += static_cast<char>(c);
-  SandboxRun run = Run(std::string(1 << 20, 'x') + "\n" + garbage + "\n\r\n   \n" +
-                       std::string("spawn \xF0\x9F\x98\x80") + "\nshow 1\ncuddle 1 1 " +
-                       std::string(5000, '/') + "\nmemory");  // no final line feed
-  EXPECT_EQ(run.status, 0);
-  ASSERT_GE(run.out.size(), 5u);
-  EXPECT_EQ(run.out[run.out.size() - 4], "spawned 1");
-  EXPECT_EQ(run.out[run.out.size() - 3],
-            "dino 1 \xF0\x9F\x98\x80 quality=0 maturation=86400 due=0 kind=0 food=none");
-  EXPECT_THAT(run.out.back(), ::testing::StartsWith("memory blocks="));
+  std::string nested;
+  for (int i = 0; i < 9000; ++i) nested += "rcon ";
+  struct Case {
+    const char* name;
+    std::string input;
+    std::vector<std::string> prints;  // after `ready`
+  } cases[] = {
+      {"garbage, a line of 1 MiB, no final line feed",
+       std::string(1 << 20, 'x') + "\n" + garbage + "\n\r\n   \n" + "spawn \xF0\x9F\x98\x80" +
+           "\nshow 1\ncuddle 1 1 " + std::string(5000, '/') + "\nmemory",
+       {"unknown command: " + std::string(1 << 20, 'x'),
+        "unknown command: \x01\x02\x03\x04\x05\x06\x07\x08", "spawned 1",
+        "dino 1 \xF0\x9F\x98\x80 quality=0 maturation=86400 due=0 kind=0 food=none",
+        "error: no loadable object " + std::string(5000, '/'), "memory blocks=0"}},
+      {"rcon nested 9,000 deep",
+       nested + "memory\nrcon time\n",
+       {"rcon id=1 type=0: error: rcon cannot run inside rcon", "rcon id=2 type=0: time 0"}},
+  };
+  for (const Case& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    SandboxRun run = Run(c.input);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.status, 0) << c.name;
+    std::vector<std::string> expected{"ready"};
+    expected.insert(expected.end(), c.prints.begin(), c.prints.end());
+    EXPECT_EQ(run.out, expected) << c.name;
+    EXPECT_LT(took.count(), 5) << c.name;  // work worse than linear in the input takes far longer
+  }
 }
 
 }  // namespace

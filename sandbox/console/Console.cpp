@@ -14,6 +14,8 @@ namespace {
 std::string module_path;
 std::int32_t next_local_rcon_id = 1;
 bool quit_requested = false;
+// Set while a line runs as an RCON request, the console's own `rcon` included.
+bool in_rcon = false;
 
 // Every printed value reads back exactly: 9 significant digits for a float, 17 for a world time.
 std::string FormatFloat(float value) {
@@ -165,6 +167,8 @@ void Show(const std::vector<std::string_view>& w, std::vector<std::string>& out)
 }
 
 void Rcon(std::string_view line, std::vector<std::string>& out) {
+  // A request may not open a request of its own: `rcon rcon ...` would nest once per word.
+  if (in_rcon) throw Failure{"rcon cannot run inside rcon"};
   std::string_view command = Rest(line);
   if (command.empty()) throw Failure{"usage: rcon COMMAND [ARGS]"};
   for (const RconReply& reply : RunRcon(next_local_rcon_id++, command)) {
@@ -259,7 +263,9 @@ std::vector<RconReply> RunRcon(std::int32_t id, std::string_view line) {
   RCONClientConnection connection;
   if (Sandbox::RunRconCommand(&connection, id, line)) return std::move(connection.sent);
   std::vector<std::string> lines;
+  in_rcon = true;
   if (!RunLine(line, lines)) quit_requested = true;
+  in_rcon = false;
   std::string text;
   for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + lines[i];
   return {RconReply{id, 0, std::move(text)}};
