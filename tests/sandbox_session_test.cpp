@@ -218,12 +218,22 @@ TEST_F(Session, NoLineStopsTheSandbox) {
        std::string(1 << 20, 'x') + "\n" + garbage + "\n\r\n   \n" + "spawn \xF0\x9F\x98\x80" +
            "\nshow 1\ncuddle 1 1 " + std::string(5000, '/') + "\nmemory",
        {"unknown command: " + std::string(1 << 20, 'x'),
-        "unknown command: \x01\x02\x03\x04\x05\x06\x07\x08", "spawned 1",
+        "unknown command: \\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08", "spawned 1",
         "dino 1 \xF0\x9F\x98\x80 quality=0 maturation=86400 due=0 kind=0 food=none",
         "error: no loadable object " + std::string(5000, '/'), "memory blocks=0"}},
       {"rcon nested 9,000 deep",
        nested + "memory\nrcon time\n",
        {"rcon id=1 type=0: error: rcon cannot run inside rcon", "rcon id=2 type=0: time 0"}},
+      {"control bytes in a species name",
+       "spawn Bell\x07\nspawn Del\x7F\nrcon spawn Esc\x1B[2J\nshow 1\n",
+       {"error: a species name may not hold control characters (byte 0x07)",
+        "error: a species name may not hold control characters (byte 0x7F)",
+        "rcon id=1 type=0: error: a species name may not hold control characters (byte 0x1B)",
+        "error: no creature 1"}},
+      {"control bytes echoed",
+       "bogus\x01\x7F\ncontent /Game/A\x1B[2J\nrcon bogus\x02\n",
+       {"unknown command: bogus\\x01\\x7F", "content /Game/A\\x1B[2J",
+        "rcon id=1 type=0: unknown command: bogus\\x02"}},
   };
   for (const Case& c : cases) {
     const auto start = std::chrono::steady_clock::now();

@@ -2,6 +2,7 @@
 // prints `error: ...` and leaves the world as it was.
 #include "sandbox/console/Console.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <optional>
@@ -31,7 +32,24 @@ std::string FormatTime(double seconds) {
 }
 std::string FoodText(const UObject* food) { return food ? food->path : "none"; }
 
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// Every printed result stays one line, whatever text it echoes: a line feed shows as \n and any
+// other control byte as \xNN.
+std::string OneLine(std::string line) {
+  if (std::none_of(line.begin(), line.end(), [](unsigned char c) { return IsControl(c); }))
+    return line;
+  std::string shown;
+  for (unsigned char c : line) {
+    if (c == '\n')
+      shown += "\\n";
+    else if (IsControl(c))
+      shown += fmt::format("\\x{:02X}", c);
+    else
+      shown += static_cast<char>(c);
+  }
+  return shown;
+}
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
@@ -111,6 +129,11 @@ std::string QualityText(const APrimalDinoCharacter* dino) {
 
 void Spawn(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
   Expect(w, 2, 5, "spawn SPECIES [quality=Q] [maturation=S] [nostatus]");
+  // A name tag outlives this line: every later `show` prints it.
+  for (unsigned char c : w[1])
+    if (IsControl(c))
+      throw Failure{
+          fmt::format("a species name may not hold control characters (byte 0x{:02X})", c)};
   float quality = 0, maturation = 86400;
   bool status = true;
   for (std::size_t i = 2; i < w.size(); ++i) {
@@ -171,16 +194,9 @@ void Rcon(std::string_view line, std::vector<std::string>& out) {
   if (in_rcon) throw Failure{"rcon cannot run inside rcon"};
   std::string_view command = Rest(line);
   if (command.empty()) throw Failure{"usage: rcon COMMAND [ARGS]"};
-  for (const RconReply& reply : RunRcon(next_local_rcon_id++, command)) {
-    std::string text;
-    for (char c : reply.text) {
-      if (c == '\n')
-        text += "\\n";
-      else
-        text += c;
-    }
-    out.push_back(fmt::format("rcon id={} type={}: {}", reply.id, reply.type, text));
-  }
+  // A line feed in a reply shows as \n, as in every printed line.
+  for (const RconReply& reply : RunRcon(next_local_rcon_id++, command))
+    out.push_back(fmt::format("rcon id={} type={}: {}", reply.id, reply.type, reply.text));
 }
 
 void PrintChat(std::vector<std::string>& out) {
@@ -251,12 +267,15 @@ const std::string& ModulePath() { return module_path; }
 bool QuitRequested() { return quit_requested; }
 
 bool RunLine(std::string_view line, std::vector<std::string>& out) {
+  const std::size_t first = out.size();
+  bool go_on = true;
   try {
-    return Run(line, out);
+    go_on = Run(line, out);
   } catch (const Failure& failure) {
     out.push_back("error: " + failure.message);
-    return true;
   }
+  for (std::size_t i = first; i < out.size(); ++i) out[i] = OneLine(std::move(out[i]));
+  return go_on;
 }
 
 std::vector<RconReply> RunRcon(std::int32_t id, std::string_view line) {
