@@ -1,10 +1,12 @@
-// What an administrator sees of the sandbox: options, console sessions, replies and log lines.
+// What an administrator sees of the sandbox: options, console sessions, replies and log lines;
+// and the console's line splitting, which those sessions go through.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <regex>
 
+#include "sandbox/console/LineReader.h"
 #include "tests/SandboxProcess.h"
 
 namespace {
@@ -209,6 +211,7 @@ TEST_F(Session, NoLineStopsTheSandbox) {
     if (c != '\n') garbage += static_cast<char>(c);
   std::string nested;
   for (int i = 0; i < 9000; ++i) nested += "rcon ";
+  const std::string longest = "advance 1" + std::string((1 << 20) - 9, ' ');
   struct Case {
     const char* name;
     std::string input;
@@ -234,6 +237,15 @@ TEST_F(Session, NoLineStopsTheSandbox) {
        "bogus\x01\x7F\ncontent /Game/A\x1B[2J\nrcon bogus\x02\n",
        {"unknown command: bogus\\x01\\x7F", "content /Game/A\\x1B[2J",
         "rcon id=1 type=0: unknown command: bogus\\x02"}},
+      {"lines of 1 MiB and of one byte more",
+       longest + "\n" + longest + " \ntime\n",
+       {"time 1", "error: line too long (1048577 bytes)", "time 1"}},
+      {"a line of 64 MiB",
+       std::string(64 << 20, 'x') + "\ntime\n",
+       {"error: line too long (67108864 bytes)", "time 0"}},
+      {"a last line over 1 MiB, without line feed",
+       "time\n" + std::string(3 << 20, 'x'),
+       {"time 0", "error: line too long (3145728 bytes)"}},
   };
   for (const Case& c : cases) {
     const auto start = std::chrono::steady_clock::now();
@@ -244,6 +256,41 @@ TEST_F(Session, NoLineStopsTheSandbox) {
     expected.insert(expected.end(), c.prints.begin(), c.prints.end());
     EXPECT_EQ(run.out, expected) << c.name;
     EXPECT_LT(took.count(), 5) << c.name;  // work worse than linear in the input takes far longer
+  }
+}
+
+// The console's line splitting alone: the same input in pieces of any size gives the same lines.
+TEST(LineReader, GivesTheSameLinesWhateverThePieces) {
+  const std::string longest(Console::MaxLineBytes, 'b');
+  struct Case {
+    const char* name;
+    std::string input;
+    std::vector<std::string> lines;  // "! " marks an error in place of a line
+  } cases[] = {
+      {"nothing", "", {}},
+      {"empty lines, a last without line feed", "a\n\nbc\r\n\nd", {"a", "", "bc\r", "", "d"}},
+      {"the longest line, then one a byte longer",
+       longest + "\n" + longest + "b\nz\n",
+       {longest, "! error: line too long (1048577 bytes)", "z"}},
+      {"a last line too long",
+       "a\n" + longest + "bb",
+       {"a", "! error: line too long (1048578 bytes)"}},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t piece :
+         {std::size_t{1}, std::size_t{3}, std::size_t{4096}, c.input.size() + 1}) {
+      Console::LineReader reader;
+      std::vector<std::string> lines;
+      auto keep = [&lines](const Console::InputLine& line) {
+        lines.push_back((line.too_long ? "! " : "") + line.text);
+      };
+      for (std::size_t at = 0; at < c.input.size(); at += piece)
+        for (const Console::InputLine& line :
+             reader.Feed(std::string_view(c.input).substr(at, piece)))
+          keep(line);
+      if (auto last = reader.Finish()) keep(*last);
+      EXPECT_EQ(lines, c.lines) << c.name << ", in pieces of " << piece;
+    }
   }
 }
 
