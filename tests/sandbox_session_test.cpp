@@ -151,6 +151,39 @@ TEST_F(Session, WrongArgumentsChangeNothing) {
   EXPECT_EQ(run.out[20], run.out[19]);  // command words in any case
 }
 
+// One session, a line each: reals are read as C reads them; the world time stays finite.
+TEST_F(Session, NumbersAreReadAsCReadsThem) {
+  struct Case {
+    const char* line;
+    const char* prints;
+  } cases[] = {
+      {"spawn Mossback quality=1e-50", "spawned 1"},
+      {"imprint 1 set 1e-50", "imprint 1 set=0 quality=0"},  // rounds to 0 as a float
+      {"imprint 1 add 1e-40", "imprint 1 added=9.9999461e-41 quality=9.9999461e-41"},
+      {"imprint 1 set 0x1p-2", "imprint 1 set=0.25 quality=0.25"},
+      {"imprint 1 add 1e39", "error: amount is not a number: 1e39"},  // beyond a float
+      {"imprint 1 set nan", "imprint 1 set=nan quality=nan"},
+      {"imprint 1 set -inf", "imprint 1 set=-inf quality=-inf"},
+      {"time 1e-320", "time 9.9998886718268301e-321"},
+      {"time 1.5e308", "time 1.5e+308"},
+      {"time nan", "error: not a time in seconds: nan"},
+      {"time inf", "error: not a time in seconds: inf"},
+      {"time 1e400", "error: not a time in seconds: 1e400"},
+      {"advance inf", "error: not a time in seconds: inf"},
+      {"advance -inf", "error: not a time in seconds: -inf"},
+      {"advance nan", "error: not a time in seconds: nan"},
+      {"advance 1e308", "error: advancing the world time 1.5e+308 by 1e308 leaves no finite time"},
+      {"time", "time 1.5e+308"},
+  };
+  std::string input;
+  std::vector<std::string> expected{"ready"};
+  for (const Case& c : cases) {
+    input += std::string(c.line) + "\n";
+    expected.push_back(c.prints);
+  }
+  EXPECT_EQ(Run(input).out, expected);
+}
+
 TEST_F(Session, ReloadOnTheConsoleAndOverTheLocalRconConnection) {
   WriteConfig(Config);
   SandboxRun run = Run(

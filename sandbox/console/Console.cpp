@@ -3,9 +3,14 @@
 #include "sandbox/console/Console.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <type_traits>
 
 #include <fmt/format.h>
 
@@ -83,11 +88,26 @@ std::string Lower(std::string_view word) {
   return lower;
 }
 
+// A whole word as a number. Reals are read as C reads them (the sandbox stays in the "C" locale):
+// a value that rounds to zero or to a subnormal is a number, one beyond the type's range is not.
 template <class T>
 std::optional<T> Parse(std::string_view word) {
   T value{};
-  auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
-  if (ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
+  if constexpr (std::is_floating_point_v<T>) {
+    const std::string text(word);
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    if constexpr (std::is_same_v<T, float>)
+      value = std::strtof(text.c_str(), &end);
+    else
+      value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || (errno == ERANGE && std::isinf(value)))
+      return std::nullopt;
+  } else {
+    auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
+  }
   return value;
 }
 
@@ -113,7 +133,8 @@ float Float(std::string_view word, std::string_view what) {
 
 double Time(std::string_view word) {
   auto value = Parse<double>(word);
-  if (!value) throw Failure{fmt::format("not a time in seconds: {}", word)};
+  if (!value || !std::isfinite(*value))
+    throw Failure{fmt::format("not a time in seconds: {}", word)};
   return *value;
 }
 
@@ -226,8 +247,11 @@ bool Run(std::string_view line, std::vector<std::string>& out) {
     out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
   } else if (command == "advance") {
     Expect(w, 2, 2, "advance S");
-    double seconds = Time(w[1]);
-    Game::World().TimeSeconds += seconds;
+    const double later = Game::World().TimeSeconds + Time(w[1]);
+    if (!std::isfinite(later))
+      throw Failure{fmt::format("advancing the world time {} by {} leaves no finite time",
+                                FormatTime(Game::World().TimeSeconds), w[1])};
+    Game::World().TimeSeconds = later;
     out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
   } else if (command == "content") {
     Expect(w, 2, 2, "content PATH");
