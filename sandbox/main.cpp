@@ -18,9 +18,11 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "sandbox/console/Console.h"
+#include "sandbox/console/LineReader.h"
 #include "sandbox/demo/Demo.h"
 #include "sandbox/rcon/Server.h"
 
@@ -151,11 +153,11 @@ class GameQueue {
   std::deque<std::function<void()>> jobs_;
 };
 
-// Reads standard input a line at a time and hands each line over, until the input ends or stop is
-// set. It polls, so that it can be stopped and joined while no input comes.
-void ReadInput(const std::function<void(std::string)>& line_read, const std::atomic<bool>& stop) {
-  std::string pending;
-  char buffer[4096];
+// Reads standard input and hands each piece over as it comes, until the input ends or stop is set.
+// It polls, so that it can be stopped and joined while no input comes.
+void ReadInput(const std::function<void(std::string_view)>& bytes_read,
+               const std::atomic<bool>& stop) {
+  char buffer[65536];
   while (!stop) {
     pollfd in{STDIN_FILENO, POLLIN, 0};
     int ready = poll(&in, 1, 100);
@@ -167,13 +169,8 @@ void ReadInput(const std::function<void(std::string)>& line_read, const std::ato
     ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
-    pending.append(buffer, static_cast<std::size_t>(n));
-    std::size_t start = 0;
-    for (std::size_t nl; (nl = pending.find('\n', start)) != std::string::npos; start = nl + 1)
-      line_read(pending.substr(start, nl - start));
-    pending.erase(0, start);
+    bytes_read(std::string_view(buffer, static_cast<std::size_t>(n)));
   }
-  if (!stop && !pending.empty()) line_read(std::move(pending));
 }
 
 void Print(const std::vector<std::string>& lines) {
@@ -236,16 +233,25 @@ int main(int argc, char** argv) {
 
   std::atomic<bool> stop_input{false};
   std::thread input([&] {
+    auto post = [&](Console::InputLine line) {
+      queue.Post([line = std::move(line), &running] {
+        if (!running) return;
+        std::vector<std::string> out;
+        if (line.too_long)
+          out.push_back(line.text);
+        else if (!Console::RunLine(line.text, out))
+          running = false;
+        Print(out);
+      });
+    };
+    Console::LineReader reader;
     ReadInput(
-        [&](std::string line) {
-          queue.Post([line = std::move(line), &running] {
-            if (!running) return;
-            std::vector<std::string> out;
-            if (!Console::RunLine(line, out)) running = false;
-            Print(out);
-          });
+        [&](std::string_view bytes) {
+          for (Console::InputLine& line : reader.Feed(bytes)) post(std::move(line));
         },
         stop_input);
+    if (std::optional<Console::InputLine> last = reader.Finish(); last && !stop_input)
+      post(std::move(*last));
     queue.Post([&running] { running = false; });
   });
 

@@ -1,12 +1,15 @@
-// What an administrator sees of the sandbox: options, console sessions, replies and log lines.
+// What an administrator sees of the sandbox: options, console sessions, replies and log lines;
+// and the console's line splitting, which those sessions go through.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <functional>
 #include <regex>
 
+#include "sandbox/console/LineReader.h"
 #include "tests/SandboxProcess.h"
 
 namespace {
@@ -151,6 +154,39 @@ TEST_F(Session, WrongArgumentsChangeNothing) {
   EXPECT_EQ(run.out[20], run.out[19]);  // command words in any case
 }
 
+// One session, a line each: reals are read as C reads them; the world time stays finite.
+TEST_F(Session, NumbersAreReadAsCReadsThem) {
+  struct Case {
+    const char* line;
+    const char* prints;
+  } cases[] = {
+      {"spawn Mossback quality=1e-50", "spawned 1"},
+      {"imprint 1 set 1e-50", "imprint 1 set=0 quality=0"},  // rounds to 0 as a float
+      {"imprint 1 add 1e-40", "imprint 1 added=9.9999461e-41 quality=9.9999461e-41"},
+      {"imprint 1 set 0x1p-2", "imprint 1 set=0.25 quality=0.25"},
+      {"imprint 1 add 1e39", "error: amount is not a number: 1e39"},  // beyond a float
+      {"imprint 1 set nan", "imprint 1 set=nan quality=nan"},
+      {"imprint 1 set -inf", "imprint 1 set=-inf quality=-inf"},
+      {"time 1e-320", "time 9.9998886718268301e-321"},
+      {"time 1.5e308", "time 1.5e+308"},
+      {"time nan", "error: not a time in seconds: nan"},
+      {"time inf", "error: not a time in seconds: inf"},
+      {"time 1e400", "error: not a time in seconds: 1e400"},
+      {"advance inf", "error: not a time in seconds: inf"},
+      {"advance -inf", "error: not a time in seconds: -inf"},
+      {"advance nan", "error: not a time in seconds: nan"},
+      {"advance 1e308", "error: advancing the world time 1.5e+308 by 1e308 leaves no finite time"},
+      {"time", "time 1.5e+308"},
+  };
+  std::string input;
+  std::vector<std::string> expected{"ready"};
+  for (const Case& c : cases) {
+    input += std::string(c.line) + "\n";
+    expected.push_back(c.prints);
+  }
+  EXPECT_EQ(Run(input).out, expected);
+}
+
 TEST_F(Session, ReloadOnTheConsoleAndOverTheLocalRconConnection) {
   WriteConfig(Config);
   SandboxRun run = Run(
@@ -269,15 +305,89 @@ TEST_F(Session, NoLineStopsTheSandbox) {
   std::string garbage;
   for (int c = 1; c < 256; ++c)
     if (c != '\n') garbage += static_cast<char>(c);
-  SandboxRun run = Run(std::string(1 << 20, 'x') + "\n" + garbage + "\n\r\n   \n" +
-                       std::string("spawn \xF0\x9F\x98\x80") + "\nshow 1\ncuddle 1 1 " +
-                       std::string(5000, '/') + "\nmemory");  // no final line feed
-  EXPECT_EQ(run.status, 0);
-  ASSERT_GE(run.out.size(), 5u);
-  EXPECT_EQ(run.out[run.out.size() - 4], "spawned 1");
-  EXPECT_EQ(run.out[run.out.size() - 3],
-            "dino 1 \xF0\x9F\x98\x80 quality=0 maturation=86400 due=0 kind=0 food=none");
-  EXPECT_THAT(run.out.back(), ::testing::StartsWith("memory blocks="));
+  std::string nested;
+  for (int i = 0; i < 9000; ++i) nested += "rcon ";
+  const std::string longest = "advance 1" + std::string((1 << 20) - 9, ' ');
+  struct Case {
+    const char* name;
+    std::string input;
+    std::vector<std::string> prints;  // after `ready`
+  } cases[] = {
+      {"garbage, a line of 1 MiB, no final line feed",
+       std::string(1 << 20, 'x') + "\n" + garbage + "\n\r\n   \n" + "spawn \xF0\x9F\x98\x80" +
+           "\nshow 1\ncuddle 1 1 " + std::string(5000, '/') + "\nmemory",
+       {"unknown command: " + std::string(1 << 20, 'x'),
+        "unknown command: \\x01\\x02\\x03\\x04\\x05\\x06\\x07\\x08", "spawned 1",
+        "dino 1 \xF0\x9F\x98\x80 quality=0 maturation=86400 due=0 kind=0 food=none",
+        "error: no loadable object " + std::string(5000, '/'), "memory blocks=0"}},
+      {"rcon nested 9,000 deep",
+       nested + "memory\nrcon time\n",
+       {"rcon id=1 type=0: error: rcon cannot run inside rcon", "rcon id=2 type=0: time 0"}},
+      {"control bytes in a species name",
+       "spawn Bell\x07\nspawn Del\x7F\nrcon spawn Esc\x1B[2J\nshow 1\n",
+       {"error: a species name may not hold control characters (byte 0x07)",
+        "error: a species name may not hold control characters (byte 0x7F)",
+        "rcon id=1 type=0: error: a species name may not hold control characters (byte 0x1B)",
+        "error: no creature 1"}},
+      {"control bytes echoed",
+       "bogus\x01\x7F\ncontent /Game/A\x1B[2J\nrcon bogus\x02\n",
+       {"unknown command: bogus\\x01\\x7F", "content /Game/A\\x1B[2J",
+        "rcon id=1 type=0: unknown command: bogus\\x02"}},
+      {"lines of 1 MiB and of one byte more",
+       longest + "\n" + longest + " \ntime\n",
+       {"time 1", "error: line too long (1048577 bytes)", "time 1"}},
+      {"a line of 64 MiB",
+       std::string(64 << 20, 'x') + "\ntime\n",
+       {"error: line too long (67108864 bytes)", "time 0"}},
+      {"a last line over 1 MiB, without line feed",
+       "time\n" + std::string(3 << 20, 'x'),
+       {"time 0", "error: line too long (3145728 bytes)"}},
+  };
+  for (const Case& c : cases) {
+    const auto start = std::chrono::steady_clock::now();
+    SandboxRun run = Run(c.input);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(run.status, 0) << c.name;
+    std::vector<std::string> expected{"ready"};
+    expected.insert(expected.end(), c.prints.begin(), c.prints.end());
+    EXPECT_EQ(run.out, expected) << c.name;
+    EXPECT_LT(took.count(), 5) << c.name;  // work worse than linear in the input takes far longer
+  }
+}
+
+// The console's line splitting alone: the same input in pieces of any size gives the same lines.
+TEST(LineReader, GivesTheSameLinesWhateverThePieces) {
+  const std::string longest(Console::MaxLineBytes, 'b');
+  struct Case {
+    const char* name;
+    std::string input;
+    std::vector<std::string> lines;  // "! " marks an error in place of a line
+  } cases[] = {
+      {"nothing", "", {}},
+      {"empty lines, a last without line feed", "a\n\nbc\r\n\nd", {"a", "", "bc\r", "", "d"}},
+      {"the longest line, then one a byte longer",
+       longest + "\n" + longest + "b\nz\n",
+       {longest, "! error: line too long (1048577 bytes)", "z"}},
+      {"a last line too long",
+       "a\n" + longest + "bb",
+       {"a", "! error: line too long (1048578 bytes)"}},
+  };
+  for (const Case& c : cases) {
+    for (std::size_t piece :
+         {std::size_t{1}, std::size_t{3}, std::size_t{4096}, c.input.size() + 1}) {
+      Console::LineReader reader;
+      std::vector<std::string> lines;
+      auto keep = [&lines](const Console::InputLine& line) {
+        lines.push_back((line.too_long ? "! " : "") + line.text);
+      };
+      for (std::size_t at = 0; at < c.input.size(); at += piece)
+        for (const Console::InputLine& line :
+             reader.Feed(std::string_view(c.input).substr(at, piece)))
+          keep(line);
+      if (auto last = reader.Finish()) keep(*last);
+      EXPECT_EQ(lines, c.lines) << c.name << ", in pieces of " << piece;
+    }
+  }
 }
 
 }  // namespace

@@ -2,9 +2,15 @@
 // prints `error: ...` and leaves the world as it was.
 #include "sandbox/console/Console.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
+#include <type_traits>
 
 #include <fmt/format.h>
 
@@ -14,6 +20,8 @@ namespace {
 std::string module_path;
 std::int32_t next_local_rcon_id = 1;
 bool quit_requested = false;
+// Set while a line runs as an RCON request, the console's own `rcon` included.
+bool in_rcon = false;
 
 // Every printed value reads back exactly: 9 significant digits for a float, 17 for a world time.
 std::string FormatFloat(float value) {
@@ -29,7 +37,24 @@ std::string FormatTime(double seconds) {
 }
 std::string FoodText(const UObject* food) { return food ? food->path : "none"; }
 
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
 
+// Every printed result stays one line, whatever text it echoes: a line feed shows as \n and any
+// other control byte as \xNN.
+std::string OneLine(std::string line) {
+  if (std::none_of(line.begin(), line.end(), [](unsigned char c) { return IsControl(c); }))
+    return line;
+  std::string shown;
+  for (unsigned char c : line) {
+    if (c == '\n')
+      shown += "\\n";
+    else if (IsControl(c))
+      shown += fmt::format("\\x{:02X}", c);
+    else
+      shown += static_cast<char>(c);
+  }
+  return shown;
+}
 
 std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
@@ -63,11 +88,26 @@ std::string Lower(std::string_view word) {
   return lower;
 }
 
+// A whole word as a number. Reals are read as C reads them (the sandbox stays in the "C" locale):
+// a value that rounds to zero or to a subnormal is a number, one beyond the type's range is not.
 template <class T>
 std::optional<T> Parse(std::string_view word) {
   T value{};
-  auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
-  if (ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
+  if constexpr (std::is_floating_point_v<T>) {
+    const std::string text(word);
+    if (text.empty() || std::isspace(static_cast<unsigned char>(text[0]))) return std::nullopt;
+    char* end = nullptr;
+    errno = 0;
+    if constexpr (std::is_same_v<T, float>)
+      value = std::strtof(text.c_str(), &end);
+    else
+      value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || (errno == ERANGE && std::isinf(value)))
+      return std::nullopt;
+  } else {
+    auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), value);
+    if (ec != std::errc() || end != word.data() + word.size()) return std::nullopt;
+  }
   return value;
 }
 
@@ -93,7 +133,8 @@ float Float(std::string_view word, std::string_view what) {
 
 double Time(std::string_view word) {
   auto value = Parse<double>(word);
-  if (!value) throw Failure{fmt::format("not a time in seconds: {}", word)};
+  if (!value || !std::isfinite(*value))
+    throw Failure{fmt::format("not a time in seconds: {}", word)};
   return *value;
 }
 
@@ -109,6 +150,11 @@ std::string QualityText(const APrimalDinoCharacter* dino) {
 
 void Spawn(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
   Expect(w, 2, 5, "spawn SPECIES [quality=Q] [maturation=S] [nostatus]");
+  // A name tag outlives this line: every later `show` prints it.
+  for (unsigned char c : w[1])
+    if (IsControl(c))
+      throw Failure{
+          fmt::format("a species name may not hold control characters (byte 0x{:02X})", c)};
   float quality = 0, maturation = 86400;
   bool status = true;
   for (std::size_t i = 2; i < w.size(); ++i) {
@@ -165,18 +211,13 @@ void Show(const std::vector<std::string_view>& w, std::vector<std::string>& out)
 }
 
 void Rcon(std::string_view line, std::vector<std::string>& out) {
+  // A request may not open a request of its own: `rcon rcon ...` would nest once per word.
+  if (in_rcon) throw Failure{"rcon cannot run inside rcon"};
   std::string_view command = Rest(line);
   if (command.empty()) throw Failure{"usage: rcon COMMAND [ARGS]"};
-  for (const RconReply& reply : RunRcon(next_local_rcon_id++, command)) {
-    std::string text;
-    for (char c : reply.text) {
-      if (c == '\n')
-        text += "\\n";
-      else
-        text += c;
-    }
-    out.push_back(fmt::format("rcon id={} type={}: {}", reply.id, reply.type, text));
-  }
+  // A line feed in a reply shows as \n, as in every printed line.
+  for (const RconReply& reply : RunRcon(next_local_rcon_id++, command))
+    out.push_back(fmt::format("rcon id={} type={}: {}", reply.id, reply.type, reply.text));
 }
 
 void PrintChat(std::vector<std::string>& out) {
@@ -206,8 +247,11 @@ bool Run(std::string_view line, std::vector<std::string>& out) {
     out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
   } else if (command == "advance") {
     Expect(w, 2, 2, "advance S");
-    double seconds = Time(w[1]);
-    Game::World().TimeSeconds += seconds;
+    const double later = Game::World().TimeSeconds + Time(w[1]);
+    if (!std::isfinite(later))
+      throw Failure{fmt::format("advancing the world time {} by {} leaves no finite time",
+                                FormatTime(Game::World().TimeSeconds), w[1])};
+    Game::World().TimeSeconds = later;
     out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
   } else if (command == "content") {
     Expect(w, 2, 2, "content PATH");
@@ -247,19 +291,24 @@ const std::string& ModulePath() { return module_path; }
 bool QuitRequested() { return quit_requested; }
 
 bool RunLine(std::string_view line, std::vector<std::string>& out) {
+  const std::size_t first = out.size();
+  bool go_on = true;
   try {
-    return Run(line, out);
+    go_on = Run(line, out);
   } catch (const Failure& failure) {
     out.push_back("error: " + failure.message);
-    return true;
   }
+  for (std::size_t i = first; i < out.size(); ++i) out[i] = OneLine(std::move(out[i]));
+  return go_on;
 }
 
 std::vector<RconReply> RunRcon(std::int32_t id, std::string_view line) {
   RCONClientConnection connection;
   if (Sandbox::RunRconCommand(&connection, id, line)) return std::move(connection.sent);
   std::vector<std::string> lines;
+  in_rcon = true;
   if (!RunLine(line, lines)) quit_requested = true;
+  in_rcon = false;
   std::string text;
   for (std::size_t i = 0; i < lines.size(); ++i) text += (i ? "\n" : "") + lines[i];
   return {RconReply{id, 0, std::move(text)}};

@@ -232,6 +232,25 @@ describe('nestkeep-sandbox over RCON', () => {
     }
   });
 
+  it('keeps every printed result on one line, and refuses rcon inside rcon', async () => {
+    const raw = await RawClient.open(sandbox.port);
+    try {
+      raw.request(1, AUTH, PASSWORD);
+      assert.equal((await raw.packet()).id, 1);
+      const cases = [
+        { body: 'spawn Evil\nready', reply: 'error: a species name may not hold control characters (byte 0x0A)' },
+        { body: 'bogus\nready', reply: 'unknown command: bogus\\nready' },
+        { body: 'rcon memory', reply: 'error: rcon cannot run inside rcon' },
+      ];
+      for (const [i, { body, reply }] of cases.entries()) {
+        raw.request(10 + i, EXEC, body);
+        assert.deepEqual(await raw.packet(), { id: 10 + i, type: RESPONSE_VALUE, body: reply }, body);
+      }
+    } finally {
+      raw.destroy();
+    }
+  });
+
   const malformed = [
     { name: 'size 9', bytes: Buffer.concat([int32(9), Buffer.alloc(9)]) },
     { name: 'size 4097', bytes: int32(4097) },
