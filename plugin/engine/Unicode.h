@@ -1,7 +1,8 @@
-// UTF-8 and UTF-16, between the module's narrow text and the engine's 16-bit units. Pure
-// functions, shared with nestkeep-check.
+// UTF-8 and UTF-16, between narrow text and the engine's 16-bit units. Pure functions, shared by
+// the module, nestkeep-check and the sandbox's game.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -49,42 +50,57 @@ inline std::string Utf16ToUtf8(std::u16string_view units) {
   return out;
 }
 
+// One UTF-8 sequence: its code point and its length in bytes. Bytes that do not start a
+// well-formed sequence give U+FFFD and length 0, so that each caller decides what ill-formed text
+// means to it: the module refuses it, the game's names carry on with a replacement character.
+struct Utf8Sequence {
+  char32_t code;
+  std::size_t length;
+};
+
+inline Utf8Sequence DecodeUtf8(std::string_view text, std::size_t i) {
+  constexpr Utf8Sequence IllFormed{0xFFFD, 0};
+  const auto lead = static_cast<unsigned char>(text[i]);
+  if (lead < 0x80) return {lead, 1};
+  std::size_t length;
+  char32_t code, least;
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2, code = lead & 0x1F, least = 0x80;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3, code = lead & 0x0F, least = 0x800;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4, code = lead & 0x07, least = 0x10000;
+  } else {
+    return IllFormed;
+  }
+  if (text.size() - i < length) return IllFormed;
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return IllFormed;
+    code = (code << 6) | (next & 0x3F);
+  }
+  // Overlong forms, surrogate halves and values past the last code point are not UTF-8.
+  if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return IllFormed;
+  return {code, length};
+}
+
+inline void AppendUtf16(std::u16string& out, char32_t c) {
+  if (c >= 0x10000) {
+    c -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+  } else {
+    out.push_back(static_cast<char16_t>(c));
+  }
+}
+
 // Appends the UTF-16 form of UTF-8 text; false when the text is not well-formed UTF-8.
 inline bool AppendUtf16(std::string_view text, std::u16string& out) {
   for (std::size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      out.push_back(lead);
-      ++i;
-      continue;
-    }
-    std::size_t length;
-    char32_t code, least;
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2, code = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3, code = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4, code = lead & 0x07, least = 0x10000;
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    // Overlong forms, surrogate halves and values past the last code point are not UTF-8.
-    if (code < least || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) return false;
-    if (code >= 0x10000) {
-      code -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (code & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(code));
-    }
-    i += length;
+    const Utf8Sequence sequence = DecodeUtf8(text, i);
+    if (sequence.length == 0) return false;
+    AppendUtf16(out, sequence.code);
+    i += sequence.length;
   }
   return true;
 }
