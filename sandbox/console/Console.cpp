@@ -181,8 +181,8 @@ void Cuddle(const std::vector<std::string_view>& w, std::vector<std::string>& ou
     food = Game::LoadContent(w[3]);
     if (!food) throw Failure{fmt::format("no loadable object {}", w[3])};
   }
-  Game::CuddleCall call = Game::RequestCuddle(dino, Game::World().TimeSeconds + 28800,
-                                              static_cast<std::uint8_t>(*kind), food);
+  const double due = Game::World().TimeSeconds + Game::GameCuddleInterval;
+  Game::CuddleCall call = Game::RequestCuddle(dino, due, static_cast<std::uint8_t>(*kind), food);
   out.push_back(fmt::format("cuddle {} due={} kind={} food={}", w[1], FormatTime(call.due),
                             call.kind, FoodText(call.food)));
 }

@@ -137,10 +137,9 @@ std::vector<Raised> RaiseBabies(const std::vector<std::string>& species, const S
     Raised& r = raised[next];
     ++r.cuddles;
     const bool full = baby->MyCharacterStatusComponent->DinoImprintingQuality >= 1.0f;
-    // The kind the game asked for; the module may have changed it.
-    const auto asked = static_cast<std::uint8_t>((baby->cuddles_requested - 1) % 3);
     if (!quiet) {
-      PrintProgress(style, baby, static_cast<int>(width), KindText(requests[next], asked));
+      PrintProgress(style, baby, static_cast<int>(width),
+                    KindText(requests[next], Game::RequestedKind(baby)));
     } else if (full) {
       PrintProgress(style, baby, static_cast<int>(width), fmt::format("after {} cuddles", r.cuddles));
     }

@@ -109,6 +109,8 @@ inline constexpr double GameCuddleInterval = 8 * 3600;
 inline constexpr float GameCuddleGain = 0.1f;
 inline constexpr const char* GameFood = "/Game/Nursery/Foods/Kibble.Kibble_C";
 SANDBOX_API CuddleCall RequestNextCuddle(APrimalDinoCharacter* dino);
+// The kind the game asked for in its last request to the baby; a detour may have stored another.
+SANDBOX_API std::uint8_t RequestedKind(const APrimalDinoCharacter* dino);
 SANDBOX_API QualityCall CompleteCuddle(APrimalDinoCharacter* dino);
 
 SANDBOX_API AShooterPlayerController* LocalPlayer();

@@ -185,9 +185,14 @@ QualityCall AddImprinting(APrimalDinoCharacter* dino, float amount) {
 }
 
 CuddleCall RequestNextCuddle(APrimalDinoCharacter* dino) {
-  const auto kind = static_cast<std::uint8_t>(dino->cuddles_requested++ % 3);
+  ++dino->cuddles_requested;
+  const std::uint8_t kind = RequestedKind(dino);
   return RequestCuddle(dino, World().TimeSeconds + GameCuddleInterval, kind,
                        kind == 1 ? AddContent(GameFood) : nullptr);
+}
+
+std::uint8_t RequestedKind(const APrimalDinoCharacter* dino) {
+  return static_cast<std::uint8_t>((dino->cuddles_requested - 1) % 3);
 }
 
 QualityCall CompleteCuddle(APrimalDinoCharacter* dino) {
