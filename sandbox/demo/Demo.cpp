@@ -8,10 +8,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
@@ -153,9 +155,9 @@ std::vector<Raised> RaiseBabies(const std::vector<std::string>& species, const S
 
 // What the module will make of the config, read with the module's own reading code: nothing when
 // it will not load the file.
-ConfigContents ReadDemoConfig(const std::filesystem::path& config) {
+ConfigContents ReadDemoConfig(const std::string& config) {
   try {
-    nlohmann::json doc = ParseConfigFile(config.string());
+    nlohmann::json doc = ParseConfigFile(config);
     return BuildConfig(doc);
   } catch (const std::exception&) {
     return ConfigContents{};
@@ -180,70 +182,89 @@ void RegisterFoods(const ConfigContents& config) {
   for (const std::u16string& path : config.foods) Game::AddContent(Sandbox::ToUtf8(path));
 }
 
-}  // namespace
+// The server's folder: the one given, or a fresh temporary one holding the example config.json.
+struct Folder {
+  std::string path;
+  bool temporary;
+};
 
-int Run(const std::optional<std::string>& dir) {
-  const Style style = MakeStyle();
-  std::filesystem::path base;
-  bool temporary = !dir;
-  if (dir) {
-    base = *dir;
-  } else {
-    std::string pattern = (std::filesystem::temp_directory_path() / "nestkeep-demo-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) {
-      std::perror("nestkeep-sandbox: cannot make a temporary folder");
-      return 1;
-    }
-    base = pattern;
-    std::filesystem::create_directories(base / "ArkApi/Plugins/Nestkeep");
-    std::ofstream(base / "ArkApi/Plugins/Nestkeep/config.json") << ExampleConfig;
+std::optional<Folder> PrepareFolder(const std::optional<std::string>& dir) {
+  // ConfigPath puts a separator of its own after the folder.
+  if (dir) return Folder{dir->ends_with('/') ? dir->substr(0, dir->size() - 1) : *dir, false};
+  std::string path = (std::filesystem::temp_directory_path() / "nestkeep-demo-XXXXXX").string();
+  if (!mkdtemp(path.data())) {
+    std::perror("nestkeep-sandbox: cannot make a temporary folder");
+    return std::nullopt;
   }
-  const std::filesystem::path config = base / "ArkApi/Plugins/Nestkeep/config.json";
-  Sandbox::SetCurrentDir(base.string());
+  const std::string config = ConfigPath(path);
+  std::filesystem::create_directories(std::filesystem::path(config).parent_path());
+  std::ofstream(config) << ExampleConfig;
+  return Folder{path, true};
+}
 
-  const ConfigContents contents = ReadDemoConfig(config);
-  const std::vector<std::string> species = PickSpecies(contents);
-  auto is_listed = [&](const std::string& name) { return contents.species.count(name) > 0; };
-  std::printf("%sNestkeep nursery demonstration%s\n", style.bold, style.reset);
-  std::printf("config: %s\n", config.string().c_str());
-  std::printf("the game alone asks for a cuddle every 8 hours and each adds 10%%\n\n");
+// What every step shows: the babies' species and what the module will make of the config.
+struct Nursery {
+  Style style;
+  ConfigContents config;
+  std::vector<std::string> species;
+};
 
-  auto with_module = [&](bool loaded) -> std::vector<Raised> {
-    if (loaded) {
-      if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {
-        std::fprintf(stderr, "nestkeep-sandbox: %s\n", why.c_str());
-        std::exit(1);
-      }
-    }
-    std::printf("%s%s%s\n", style.bold, loaded ? "With Nestkeep" : "The game alone", style.reset);
-    Game::ResetGame();
-    RegisterFoods(contents);
-    auto result = RaiseBabies(species, style, !loaded);
-    if (loaded) Sandbox::UnloadModule();
-    std::printf("\n");
-    return result;
-  };
-  const std::vector<Raised> module_run = with_module(true);
-  const std::vector<Raised> game_run = with_module(false);
+bool IsListed(const Nursery& nursery, const std::string& name) {
+  return nursery.config.species.count(name) > 0;
+}
 
+bool LoadModule() {
+  if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {
+    std::fprintf(stderr, "nestkeep-sandbox: %s\n", why.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Raises the babies in a fresh world under a heading.
+std::vector<Raised> Raise(const Nursery& nursery, const char* heading, bool quiet) {
+  std::printf("%s%s%s\n", nursery.style.bold, heading, nursery.style.reset);
+  Game::ResetGame();
+  RegisterFoods(nursery.config);
+  return RaiseBabies(nursery.species, nursery.style, quiet);
+}
+
+std::optional<std::vector<Raised>> RaiseWithModule(const Nursery& nursery) {
+  if (!LoadModule()) return std::nullopt;
+  std::vector<Raised> raised = Raise(nursery, "With Nestkeep", false);
+  Sandbox::UnloadModule();
+  std::printf("\n");
+  return raised;
+}
+
+// Of the game alone only each baby's last cuddle shows: its cuddles differ in nothing but time.
+std::vector<Raised> RaiseByGameAlone(const Nursery& nursery) {
+  std::vector<Raised> raised = Raise(nursery, "The game alone", true);
+  std::printf("\n");
+  return raised;
+}
+
+void PrintTable(const Nursery& nursery, const std::vector<Raised>& with_module,
+                const std::vector<Raised>& game_alone) {
+  const Style& style = nursery.style;
+  const std::vector<std::string>& species = nursery.species;
   int width = 7;
   for (const std::string& name : species)
-    width = std::max(width, static_cast<int>(name.size()) + (is_listed(name) ? 0 : 13));
+    width = std::max(width, static_cast<int>(name.size()) + (IsListed(nursery, name) ? 0 : 13));
   std::printf("%s%-*s  %-17s  %s%s\n", style.bold, width, "", "cuddles taken",
               "time to full imprinting", style.reset);
   std::printf("%s%-*s  %8s %8s  %-16s %s%s\n", style.bold, width, "species", "Nestkeep", "game",
               "Nestkeep", "game", style.reset);
   for (std::size_t i = 0; i < species.size(); ++i) {
-    const std::string label = species[i] + (is_listed(species[i]) ? "" : " (not listed)");
-    std::printf("%-*s  %8d %8d  %-16s %s\n", width, label.c_str(), module_run[i].cuddles,
-                game_run[i].cuddles, Duration(module_run[i].full_at).c_str(),
-                Duration(game_run[i].full_at).c_str());
+    const std::string label = species[i] + (IsListed(nursery, species[i]) ? "" : " (not listed)");
+    std::printf("%-*s  %8d %8d  %-16s %s\n", width, label.c_str(), with_module[i].cuddles,
+                game_alone[i].cuddles, Duration(with_module[i].full_at).c_str(),
+                Duration(game_alone[i].full_at).c_str());
   }
+}
 
-  if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {
-    std::fprintf(stderr, "nestkeep-sandbox: %s\n", why.c_str());
-    return 1;
-  }
+bool ReloadOverRcon() {
+  if (!LoadModule()) return false;
   std::printf("\nreloading config.json over RCON: rcon Nestkeep.reload\n");
   for (const RconReply& reply : Console::RunRcon(1, "Nestkeep.reload")) {
     std::string text = reply.text;
@@ -251,8 +272,36 @@ int Run(const std::optional<std::string>& dir) {
     std::printf("  reply id=%d type=%d: %s\n", reply.id, reply.type, text.c_str());
   }
   Sandbox::UnloadModule();
-  if (temporary) std::filesystem::remove_all(base);
-  return 0;
+  return true;
+}
+
+// The demonstration with dir as the server's folder; gives the exit status.
+int Demonstrate(const std::string& dir) {
+  const std::string config = ConfigPath(dir);
+  Sandbox::SetCurrentDir(dir);
+  ConfigContents contents = ReadDemoConfig(config);
+  std::vector<std::string> species = PickSpecies(contents);
+  const Nursery nursery{MakeStyle(), std::move(contents), std::move(species)};
+  std::printf("%sNestkeep nursery demonstration%s\n", nursery.style.bold, nursery.style.reset);
+  std::printf("config: %s\n", config.c_str());
+  std::printf("the game alone asks for a cuddle every %g hours and each adds %g%%\n\n",
+              Game::GameCuddleInterval / 3600, static_cast<double>(Game::GameCuddleGain) * 100);
+
+  const std::optional<std::vector<Raised>> with_module = RaiseWithModule(nursery);
+  if (!with_module) return 1;
+  const std::vector<Raised> game_alone = RaiseByGameAlone(nursery);
+  PrintTable(nursery, *with_module, game_alone);
+  return ReloadOverRcon() ? 0 : 1;
+}
+
+}  // namespace
+
+int Run(const std::optional<std::string>& dir) {
+  const std::optional<Folder> folder = PrepareFolder(dir);
+  if (!folder) return 1;
+  const int status = Demonstrate(folder->path);
+  if (folder->temporary) std::filesystem::remove_all(folder->path);
+  return status;
 }
 
 }  // namespace Demo
