@@ -147,11 +147,27 @@ TEST_F(Session, WrongArgumentsChangeNothing) {
       "rcon\n"
       "load\n"
       "show 1\n"
-      "SHOW 1\n");
-  ASSERT_EQ(run.out.size(), 21u);
+      "SHOW 1\n"
+      "help me\n");
+  ASSERT_EQ(run.out.size(), 22u);
   for (std::size_t i = 2; i <= 18; ++i) EXPECT_THAT(run.out[i], ::testing::StartsWith("error: ")) << i;
   EXPECT_EQ(run.out[19], "dino 1 Mossback quality=0.5 maturation=86400 due=0 kind=0 food=none");
   EXPECT_EQ(run.out[20], run.out[19]);  // command words in any case
+  EXPECT_EQ(run.out[21], "error: usage: help");
+}
+
+TEST_F(Session, HelpListsEveryCommandOnALineOfItsOwn) {
+  const std::vector<std::string> words{"spawn",   "cuddle",  "imprint", "show", "time",
+                                       "advance", "content", "admin",   "rcon", "unload",
+                                       "load",    "memory",  "help",    "quit", "COMMAND"};
+  SandboxRun run = Run("help\n");
+  ASSERT_EQ(run.out.size(), words.size() + 1);
+  std::vector<std::string> listed;
+  for (std::size_t i = 1; i < run.out.size(); ++i) {
+    EXPECT_THAT(run.out[i], ::testing::MatchesRegex("[^ ]+( [^ ]+)*  +[^ ].*")) << run.out[i];
+    listed.push_back(run.out[i].substr(0, run.out[i].find(' ')));
+  }
+  EXPECT_THAT(listed, ::testing::UnorderedElementsAreArray(words));
 }
 
 // One session, a line each: reals are read as C reads them; the world time stays finite.

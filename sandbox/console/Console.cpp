@@ -1,5 +1,6 @@
-// Console commands. Each checks all of its arguments before it changes anything, so a wrong line
-// prints `error: ...` and leaves the world as it was.
+// Console commands, one table of them: it runs a line, gives the usage messages and makes `help`.
+// Each command checks all of its arguments before it changes anything, so a wrong line prints
+// `error: ...` and leaves the world as it was.
 #include "sandbox/console/Console.h"
 
 #include <algorithm>
@@ -8,9 +9,11 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <optional>
 #include <type_traits>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -138,18 +141,54 @@ double Time(std::string_view word) {
   return *value;
 }
 
-void Expect(const std::vector<std::string_view>& w, std::size_t least, std::size_t most,
-            const char* usage) {
-  if (w.size() < least || w.size() > most) throw Failure{fmt::format("usage: {}", usage)};
+struct Command;
+
+// A console line as its command sees it.
+struct Line {
+  std::string_view text;
+  std::vector<std::string_view> words;  // the command word first
+  const Command* command;
+};
+
+using Output = std::vector<std::string>;
+
+struct Command {
+  std::string_view word;
+  // What follows the word; alternatives are separated by " | ".
+  std::string_view arguments;
+  std::string_view help;
+  // How many words may follow the command word.
+  std::size_t least, most;
+  // None for quit, which ends the session.
+  void (*run)(const Line& line, Output& out);
+};
+
+constexpr std::size_t Any = SIZE_MAX;
+
+// The command as its usage shows it, the word before each alternative of its arguments:
+// "imprint ID set Q | imprint ID add A".
+std::string Synopsis(const Command& command) {
+  std::string synopsis(command.word);
+  std::string_view arguments = command.arguments;
+  while (!arguments.empty()) {
+    const std::size_t bar = arguments.find(" | ");
+    synopsis += fmt::format(" {}", arguments.substr(0, bar));
+    if (bar == std::string_view::npos) break;
+    synopsis += fmt::format(" | {}", command.word);
+    arguments.remove_prefix(bar + 3);
+  }
+  return synopsis;
 }
+
+Failure UsageError(const Line& line) { return Failure{"usage: " + Synopsis(*line.command)}; }
 
 std::string QualityText(const APrimalDinoCharacter* dino) {
   if (!dino || !dino->MyCharacterStatusComponent) return "none";
   return FormatFloat(dino->MyCharacterStatusComponent->DinoImprintingQuality);
 }
 
-void Spawn(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
-  Expect(w, 2, 5, "spawn SPECIES [quality=Q] [maturation=S] [nostatus]");
+void Spawn(const Line& line, Output& out) {
+  const std::vector<std::string_view>& w = line.words;
   // A name tag outlives this line: every later `show` prints it.
   for (unsigned char c : w[1])
     if (IsControl(c))
@@ -171,8 +210,8 @@ void Spawn(const std::vector<std::string_view>& w, std::vector<std::string>& out
   out.push_back(fmt::format("spawned {}", Game::Spawn(w[1], quality, maturation, status)->id));
 }
 
-void Cuddle(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
-  Expect(w, 3, 4, "cuddle ID KIND [FOOD]");
+void Cuddle(const Line& line, Output& out) {
+  const std::vector<std::string_view>& w = line.words;
   APrimalDinoCharacter* dino = Creature(w[1]);
   auto kind = Parse<unsigned>(w[2]);
   if (!kind || *kind > 255) throw Failure{fmt::format("not a cuddle kind (0 to 255): {}", w[2])};
@@ -187,11 +226,11 @@ void Cuddle(const std::vector<std::string_view>& w, std::vector<std::string>& ou
                             call.kind, FoodText(call.food)));
 }
 
-void Imprint(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
-  Expect(w, 4, 4, "imprint ID set Q | imprint ID add A");
+void Imprint(const Line& line, Output& out) {
+  const std::vector<std::string_view>& w = line.words;
   APrimalDinoCharacter* dino = Creature(w[1]);
   std::string how = Lower(w[2]);
-  if (how != "set" && how != "add") throw Failure{"usage: imprint ID set Q | imprint ID add A"};
+  if (how != "set" && how != "add") throw UsageError(line);
   float value = Float(w[3], how == "set" ? "quality" : "amount");
   Game::QualityCall call = how == "set" ? Game::SetImprinting(dino, value)
                                         : Game::AddImprinting(dino, value);
@@ -199,9 +238,8 @@ void Imprint(const std::vector<std::string_view>& w, std::vector<std::string>& o
                             FormatFloat(call.value), QualityText(dino)));
 }
 
-void Show(const std::vector<std::string_view>& w, std::vector<std::string>& out) {
-  Expect(w, 2, 2, "show ID");
-  APrimalDinoCharacter* dino = Creature(w[1]);
+void Show(const Line& line, Output& out) {
+  APrimalDinoCharacter* dino = Creature(line.words[1]);
   if (!dino) throw Failure{"no creature 0"};
   out.push_back(fmt::format("dino {} {} quality={} maturation={} due={} kind={} food={}", dino->id,
                             Game::Species(dino), QualityText(dino),
@@ -210,14 +248,89 @@ void Show(const std::vector<std::string_view>& w, std::vector<std::string>& out)
                             FoodText(dino->BabyCuddleFood)));
 }
 
-void Rcon(std::string_view line, std::vector<std::string>& out) {
-  // A request may not open a request of its own: `rcon rcon ...` would nest once per word.
+void ShowOrSetTime(const Line& line, Output& out) {
+  if (line.words.size() == 2) Game::World().TimeSeconds = Time(line.words[1]);
+  out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
+}
+
+void Advance(const Line& line, Output& out) {
+  const double later = Game::World().TimeSeconds + Time(line.words[1]);
+  if (!std::isfinite(later))
+    throw Failure{fmt::format("advancing the world time {} by {} leaves no finite time",
+                              FormatTime(Game::World().TimeSeconds), line.words[1])};
+  Game::World().TimeSeconds = later;
+  out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
+}
+
+void Content(const Line& line, Output& out) {
+  Game::AddContent(line.words[1]);
+  out.push_back(fmt::format("content {}", line.words[1]));
+}
+
+void Admin(const Line& line, Output& out) {
+  std::string how = Lower(line.words[1]);
+  if (how != "on" && how != "off") throw UsageError(line);
+  Game::SetAdmin(how == "on");
+  out.push_back("admin " + how);
+}
+
+void Rcon(const Line& line, Output& out) {
+  // A request may not open a request of its own: `rcon rcon ...` would nest once per word. A bare
+  // `rcon` inside one is told so too, which is why this handler, not its row, wants a command.
   if (in_rcon) throw Failure{"rcon cannot run inside rcon"};
-  std::string_view command = Rest(line);
-  if (command.empty()) throw Failure{"usage: rcon COMMAND [ARGS]"};
+  std::string_view command = Rest(line.text);
+  if (command.empty()) throw UsageError(line);
   // A line feed in a reply shows as \n, as in every printed line.
   for (const RconReply& reply : RunRcon(next_local_rcon_id++, command))
     out.push_back(fmt::format("rcon id={} type={}: {}", reply.id, reply.type, reply.text));
+}
+
+void Unload(const Line&, Output& out) {
+  if (std::string why = Sandbox::UnloadModule(); !why.empty()) throw Failure{why};
+  out.push_back("unloaded");
+}
+
+void Load(const Line&, Output& out) {
+  if (std::string why = Sandbox::LoadModule(module_path); !why.empty()) throw Failure{why};
+  out.push_back("loaded");
+}
+
+void Memory(const Line&, Output& out) {
+  out.push_back(fmt::format("memory blocks={}", Sandbox::LiveBlocks()));
+}
+
+void Help(const Line&, Output& out);
+
+constexpr Command Commands[] = {
+    {"spawn", "SPECIES [quality=Q] [maturation=S] [nostatus]", "makes a baby creature", 1, 4,
+     &Spawn},
+    {"cuddle", "ID KIND [FOOD]", "the game sets a cuddle request on creature ID (0: none)", 2, 3,
+     &Cuddle},
+    {"imprint", "ID set Q | ID add A", "the game sets, or adds to, a creature's imprinting quality",
+     3, 3, &Imprint},
+    {"show", "ID", "shows a creature", 1, 1, &Show},
+    {"time", "[T]", "shows, or sets, the world time in seconds", 0, 1, &ShowOrSetTime},
+    {"advance", "S", "moves the world time on by S seconds", 1, 1, &Advance},
+    {"content", "PATH", "makes PATH a loadable object", 1, 1, &Content},
+    {"admin", "on|off", "sets the local player's administrator flag", 1, 1, &Admin},
+    {"rcon", "COMMAND [ARGS]", "handles COMMAND as a request that arrived over RCON", 0, Any,
+     &Rcon},
+    {"unload", "", "unloads the module", 0, 0, &Unload},
+    {"load", "", "loads the module", 0, 0, &Load},
+    {"memory", "", "counts the engine-allocator blocks still allocated", 0, 0, &Memory},
+    {"help", "", "lists the console's commands", 0, 0, &Help},
+    {"quit", "", "ends the sandbox", 0, Any, nullptr},
+};
+
+// The module's commands have no row: whatever it registered runs when no row has the word.
+void Help(const Line&, Output& out) {
+  std::vector<std::pair<std::string, std::string_view>> lines;
+  for (const Command& command : Commands) lines.emplace_back(Synopsis(command), command.help);
+  lines.emplace_back("COMMAND [ARGS]", "a command the module registered, such as Nestkeep.reload");
+  std::size_t width = 0;
+  for (const auto& [synopsis, help] : lines) width = std::max(width, synopsis.size());
+  for (const auto& [synopsis, help] : lines)
+    out.push_back(fmt::format("{:<{}}  {}", synopsis, width, help));
 }
 
 void PrintChat(std::vector<std::string>& out) {
@@ -228,59 +341,23 @@ void PrintChat(std::vector<std::string>& out) {
   }
 }
 
-bool Run(std::string_view line, std::vector<std::string>& out) {
-  std::vector<std::string_view> w = Words(line);
-  if (w.empty()) return true;
-  const std::string command = Lower(w[0]);
-  if (command == "quit") return false;
-  if (command == "spawn") {
-    Spawn(w, out);
-  } else if (command == "cuddle") {
-    Cuddle(w, out);
-  } else if (command == "imprint") {
-    Imprint(w, out);
-  } else if (command == "show") {
-    Show(w, out);
-  } else if (command == "time") {
-    Expect(w, 1, 2, "time [T]");
-    if (w.size() == 2) Game::World().TimeSeconds = Time(w[1]);
-    out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
-  } else if (command == "advance") {
-    Expect(w, 2, 2, "advance S");
-    const double later = Game::World().TimeSeconds + Time(w[1]);
-    if (!std::isfinite(later))
-      throw Failure{fmt::format("advancing the world time {} by {} leaves no finite time",
-                                FormatTime(Game::World().TimeSeconds), w[1])};
-    Game::World().TimeSeconds = later;
-    out.push_back(fmt::format("time {}", FormatTime(Game::World().TimeSeconds)));
-  } else if (command == "content") {
-    Expect(w, 2, 2, "content PATH");
-    Game::AddContent(w[1]);
-    out.push_back(fmt::format("content {}", w[1]));
-  } else if (command == "admin") {
-    Expect(w, 2, 2, "admin on|off");
-    std::string how = Lower(w[1]);
-    if (how != "on" && how != "off") throw Failure{"usage: admin on|off"};
-    Game::SetAdmin(how == "on");
-    out.push_back("admin " + how);
-  } else if (command == "rcon") {
-    Rcon(line, out);
-  } else if (command == "unload") {
-    Expect(w, 1, 1, "unload");
-    if (std::string why = Sandbox::UnloadModule(); !why.empty()) throw Failure{why};
-    out.push_back("unloaded");
-  } else if (command == "load") {
-    Expect(w, 1, 1, "load");
-    if (std::string why = Sandbox::LoadModule(module_path); !why.empty()) throw Failure{why};
-    out.push_back("loaded");
-  } else if (command == "memory") {
-    Expect(w, 1, 1, "memory");
-    out.push_back(fmt::format("memory blocks={}", Sandbox::LiveBlocks()));
-  } else if (Sandbox::RunConsoleCommand(Game::LocalPlayer(), line)) {
-    PrintChat(out);
-  } else {
-    out.push_back(fmt::format("unknown command: {}", w[0]));
+bool Run(std::string_view text, Output& out) {
+  Line line{text, Words(text), nullptr};
+  if (line.words.empty()) return true;
+  const std::string word = Lower(line.words[0]);
+  for (const Command& command : Commands)
+    if (command.word == word) line.command = &command;
+  if (!line.command) {
+    if (Sandbox::RunConsoleCommand(Game::LocalPlayer(), text))
+      PrintChat(out);
+    else
+      out.push_back(fmt::format("unknown command: {}", line.words[0]));
+    return true;
   }
+  const std::size_t arguments = line.words.size() - 1;
+  if (arguments < line.command->least || arguments > line.command->most) throw UsageError(line);
+  if (!line.command->run) return false;
+  line.command->run(line, out);
   return true;
 }
 
