@@ -63,7 +63,7 @@ TEST_F(EngineStrings, NullTextGivesTheEmptyString) {
   const std::uint64_t allocations = Sandbox::TotalAllocations();
   {
     FString narrow(static_cast<const char*>(nullptr));
-    FString wide(static_cast<const TCHAR*>(nullptr));
+    FString wide(static_cast<const EngineChar*>(nullptr));
     FString empty_wide(u"");
     for (const FString* s : {&narrow, &wide, &empty_wide}) {
       EXPECT_EQ(s->data, nullptr);
@@ -101,7 +101,7 @@ TEST(GrowthCapacity, FollowsTheEngineRule) {
 
 TEST_F(EngineStrings, GrowMovesTheBufferThroughTheEngine) {
   FString s("abc");
-  TCHAR* before = s.data;
+  EngineChar* before = s.data;
   s.count = 5;
   GrowFString(s);
   EXPECT_EQ(s.capacity, 22);

@@ -32,8 +32,8 @@ void GrowFString(FString& s) {
   const std::int32_t capacity = GrowthCapacity(s.count, s.capacity);
   s.capacity = capacity;
   if (!s.data && capacity == 0) return;
-  const auto bytes = static_cast<std::uint64_t>(static_cast<std::uint32_t>(capacity)) * sizeof(TCHAR);
-  s.data = static_cast<TCHAR*>(s.data ? EngineRealloc(s.data, bytes) : EngineMalloc(bytes));
+  const auto bytes = static_cast<std::uint64_t>(static_cast<std::uint32_t>(capacity)) * sizeof(EngineChar);
+  s.data = static_cast<EngineChar*>(s.data ? EngineRealloc(s.data, bytes) : EngineMalloc(bytes));
 }
 
 // Narrow text is taken one byte to one unit; bytes outside ASCII cannot be told apart without
@@ -49,12 +49,12 @@ FString::FString(const char* narrow) {
   }
 }
 
-FString::FString(const TCHAR* wide) {
+FString::FString(const EngineChar* wide) {
   if (!wide || !*wide) return;
-  count = static_cast<std::int32_t>(std::char_traits<TCHAR>::length(wide) + 1);
+  count = static_cast<std::int32_t>(std::char_traits<EngineChar>::length(wide) + 1);
   if (count <= 0) return;
   GrowFString(*this);
-  std::memcpy(data, wide, static_cast<std::size_t>(count) * sizeof(TCHAR));
+  std::memcpy(data, wide, static_cast<std::size_t>(count) * sizeof(EngineChar));
 }
 
 FString::~FString() {

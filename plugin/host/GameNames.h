@@ -47,8 +47,8 @@ using Realloc = void*(void* block, std::uint64_t size);
 using Free = void(void* block);
 using NameToString = FString*(const FName* name, FString* out);
 using StaticClass = UClass*();
-using StaticLoadObject = UObject*(UClass* object_class, UObject* outer, const TCHAR* name,
-                                  const TCHAR* file_name, std::uint32_t load_flags,
+using StaticLoadObject = UObject*(UClass* object_class, UObject* outer, const EngineChar* name,
+                                  const EngineChar* file_name, std::uint32_t load_flags,
                                   void* sandbox, bool allow_reconciliation);
 using ChatDirectMessage = void(AShooterPlayerController* player, FString* message,
                                FLinearColor color, bool bold);

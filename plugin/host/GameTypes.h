@@ -8,19 +8,21 @@
 #include <cstddef>
 #include <cstdint>
 
-using TCHAR = char16_t;
+// The engine's 16-bit character. Named for this project: the Windows headers have a TCHAR of their
+// own.
+using EngineChar = char16_t;
 
 // The engine's growable string of 16-bit units. Its buffer belongs to the engine's allocator.
 // The constructors and the destructor are each side's own: the module's live in plugin/engine,
 // the game's in the host.
 struct FString {
-  TCHAR* data = nullptr;
+  EngineChar* data = nullptr;
   std::int32_t count = 0;     // units in use, the terminating zero included; 0 when empty
   std::int32_t capacity = 0;  // units allocated
 
   FString() = default;
   explicit FString(const char* narrow);
-  explicit FString(const TCHAR* wide);
+  explicit FString(const EngineChar* wide);
   FString(const FString&) = delete;
   FString& operator=(const FString&) = delete;
   ~FString();

@@ -50,7 +50,7 @@ void OwnAddedImprintingQuality(APrimalDinoCharacter* dino, float amount) {
     dino->MyCharacterStatusComponent->DinoImprintingQuality += amount;
 }
 
-UObject* StaticLoadObject(UClass*, UObject*, const TCHAR* name, const TCHAR*, std::uint32_t, void*,
+UObject* StaticLoadObject(UClass*, UObject*, const EngineChar* name, const EngineChar*, std::uint32_t, void*,
                           bool) {
   ++State().load_requests;
   return name ? Game::LoadContent(Sandbox::ToUtf8(std::u16string_view(name))) : nullptr;

@@ -48,8 +48,8 @@ void AssignUtf8(FString* out, std::string_view utf8) {
   }
   auto count = static_cast<std::int32_t>(units.size() + 1);
   out->data =
-      static_cast<TCHAR*>(EngineMalloc(static_cast<std::uint64_t>(count) * sizeof(TCHAR), 0));
-  std::memcpy(out->data, units.data(), units.size() * sizeof(TCHAR));
+      static_cast<EngineChar*>(EngineMalloc(static_cast<std::uint64_t>(count) * sizeof(EngineChar), 0));
+  std::memcpy(out->data, units.data(), units.size() * sizeof(EngineChar));
   out->data[units.size()] = 0;
   out->count = count;
   out->capacity = count;
@@ -62,13 +62,13 @@ FString::FString(const char* narrow) {
   if (narrow) Sandbox::AssignUtf8(this, narrow);
 }
 
-FString::FString(const TCHAR* wide) {
+FString::FString(const EngineChar* wide) {
   if (!wide || !*wide) return;
   std::size_t n = std::char_traits<char16_t>::length(wide);
   count = static_cast<std::int32_t>(n + 1);
   capacity = count;
-  data = static_cast<TCHAR*>(Sandbox::EngineMalloc((n + 1) * sizeof(TCHAR), 0));
-  std::memcpy(data, wide, (n + 1) * sizeof(TCHAR));
+  data = static_cast<EngineChar*>(Sandbox::EngineMalloc((n + 1) * sizeof(EngineChar), 0));
+  std::memcpy(data, wide, (n + 1) * sizeof(EngineChar));
 }
 
 FString::~FString() { Sandbox::EngineFree(data); }
