@@ -1,8 +1,7 @@
-// Loading and unloading the module through the operating system's loader.
-#include <dlfcn.h>
-
+// Loading and unloading the module through the operating system's loader, one module at a time.
 #include <utility>
 
+#include "sandbox/host/ModuleLoader.h"
 #include "sandbox/host/Runtime.h"
 
 namespace {
@@ -13,24 +12,20 @@ namespace Sandbox {
 
 std::string LoadModule(const std::string& path) {
   if (module_handle) return "the module is loaded already";
-  module_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!module_handle) {
-    const char* why = dlerror();
-    return why ? why : "the module could not be loaded";
-  }
-  return std::string();
+  std::string why;
+  module_handle = OpenModule(path, why);
+  return why;
 }
 
 std::string UnloadModule() {
   if (!module_handle) return "the module is not loaded";
-  void* handle = std::exchange(module_handle, nullptr);
-  if (dlclose(handle) != 0) {
-    const char* why = dlerror();
-    return why ? why : "the module could not be unloaded";
-  }
-  return std::string();
+  return CloseModule(std::exchange(module_handle, nullptr));
 }
 
 bool ModuleLoaded() { return module_handle != nullptr; }
+
+bool ModuleMapped(const std::string& path) { return IsMapped(path); }
+
+bool ModuleExports(const std::string& path, const char* symbol) { return Exports(path, symbol); }
 
 }  // namespace Sandbox

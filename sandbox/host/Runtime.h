@@ -11,7 +11,9 @@
 
 #include "plugin/host/Host.h"
 
-#define SANDBOX_API __attribute__((visibility("default")))
+// The host runtime is one shared library: what it offers the sandbox and the tests is exported
+// from it and imported by them exactly as the host operations are.
+#define SANDBOX_API ARK_API
 
 namespace Sandbox {
 
@@ -80,6 +82,10 @@ SANDBOX_API std::vector<std::string> RconCommandNames();
 SANDBOX_API std::string LoadModule(const std::string& path);
 SANDBOX_API std::string UnloadModule();
 SANDBOX_API bool ModuleLoaded();
+// Whether the module file at path is still mapped into the process: after an unload it must not be.
+SANDBOX_API bool ModuleMapped(const std::string& path);
+// Whether the mapped module at path exports a symbol of that name.
+SANDBOX_API bool ModuleExports(const std::string& path, const char* symbol);
 
 // ---- Logs, working directory, current world --------------------------------------------------
 // Also append the host's log lines to a file.

@@ -1,0 +1,49 @@
+#include <windows.h>
+
+#include <filesystem>
+
+#include "sandbox/host/ModuleLoader.h"
+
+namespace {
+
+// The loader's message for the last error, in the system's words.
+std::string LastError(const std::string& path) {
+  const DWORD code = GetLastError();
+  char* text = nullptr;
+  FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                     FORMAT_MESSAGE_IGNORE_INSERTS,
+                 nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message = text ? text : "error " + std::to_string(code);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  return path + ": " + message;
+}
+
+// Paths are UTF-8 text in the sandbox; the loader takes UTF-16.
+std::wstring Wide(const std::string& path) {
+  return std::filesystem::path(std::u8string(path.begin(), path.end())).wstring();
+}
+
+}  // namespace
+
+namespace Sandbox {
+
+void* OpenModule(const std::string& path, std::string& why) {
+  HMODULE handle = LoadLibraryW(Wide(path).c_str());
+  if (!handle) why = LastError(path);
+  return reinterpret_cast<void*>(handle);
+}
+
+std::string CloseModule(void* handle) {
+  if (FreeLibrary(static_cast<HMODULE>(handle))) return std::string();
+  return LastError("the module");
+}
+
+bool IsMapped(const std::string& path) { return GetModuleHandleW(Wide(path).c_str()) != nullptr; }
+
+bool Exports(const std::string& path, const char* symbol) {
+  HMODULE handle = GetModuleHandleW(Wide(path).c_str());
+  return handle && GetProcAddress(handle, symbol);
+}
+
+}  // namespace Sandbox
