@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,6 +16,7 @@
 #include "plugin/config/Config.h"
 #include "plugin/lifecycle/Lifecycle.h"
 #include "sandbox/game/Game.h"
+#include "tests/support/Scratch.h"
 
 class HostTest : public ::testing::Test {
  protected:
@@ -29,9 +29,8 @@ class HostTest : public ::testing::Test {
     log_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_text_);
     GetLogSinks() = {log_};
     CreatePluginLogger();
-    dir_ = std::filesystem::temp_directory_path() /
-           ("nestkeep-test-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = ScratchPath(std::string("test-") +
+                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
     Sandbox::SetCurrentDir(dir_.string());

@@ -2,17 +2,17 @@
 // user sees.
 #pragma once
 
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <memory>
 #include <string>
-#include <utility>
+#include <thread>
 #include <vector>
+
+#include "tests/support/Process.h"
+#include "tests/support/Scratch.h"
 
 struct SandboxRun {
   int status = -1;                // exit status
@@ -31,41 +31,20 @@ inline std::string SourceDir() {
   return dir ? dir : NESTKEEP_SOURCE_DIR;
 }
 
-inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
-  std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
+// A program of the build by its name: nestkeep-sandbox, nestkeep-check.
+inline std::string ProgramPath(const std::string& program) {
+  return BinDir() + "/" + program + NESTKEEP_EXE_SUFFIX;
 }
 
-inline std::string Quote(const std::string& word) {
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
+// Where a run keeps its output: a fresh base name for ".out" and ".err".
+inline std::string RunFiles() { return ScratchPath("run").string(); }
 
-// Where a run keeps its input and output: a fresh base name for ".in", ".out" and ".err".
-inline std::string RunFiles() {
-  static int serial = 0;
-  return (std::filesystem::temp_directory_path() /
-          ("nestkeep-run-" + std::to_string(getpid()) + "-" + std::to_string(++serial)))
-      .string();
-}
-
-// The shell command that runs a program of the build with the given options.
-inline std::string ProgramCommand(const std::string& program,
-                                  const std::vector<std::string>& options) {
-  std::string command = Quote(BinDir() + "/" + program);
-  for (const std::string& option : options) command += " " + Quote(option);
-  return command;
-}
-
-inline SandboxRun Collect(int raw, const std::string& base) {
+inline SandboxRun Collect(int status, const std::string& base) {
   SandboxRun run;
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+  run.status = status;
   run.out = ReadLines(base + ".out");
   run.err = ReadLines(base + ".err");
-  for (const char* ext : {".in", ".out", ".err"}) std::filesystem::remove(base + ext);
+  for (const char* ext : {".out", ".err"}) std::filesystem::remove(base + ext);
   return run;
 }
 
@@ -74,11 +53,9 @@ inline SandboxRun Collect(int raw, const std::string& base) {
 inline SandboxRun RunProgram(const std::string& program, const std::vector<std::string>& options,
                              const std::string& input, const std::string& cwd = "") {
   const std::string base = RunFiles();
-  std::ofstream(base + ".in", std::ios::binary) << input;
-  std::string command = cwd.empty() ? "" : "cd " + Quote(cwd) + " && ";
-  command += ProgramCommand(program, options) + " <" + Quote(base + ".in") + " >" +
-             Quote(base + ".out") + " 2>" + Quote(base + ".err");
-  return Collect(std::system(command.c_str()), base);
+  const int status =
+      RunToEnd(ProgramPath(program), options, input, base + ".out", base + ".err", cwd);
+  return Collect(status, base);
 }
 
 inline SandboxRun RunSandbox(const std::vector<std::string>& options, const std::string& input) {
@@ -88,32 +65,29 @@ inline SandboxRun RunSandbox(const std::vector<std::string>& options, const std:
 // A sandbox typed at line by line, for a session that changes files between its lines.
 class LiveSandbox {
  public:
-  explicit LiveSandbox(const std::vector<std::string>& options) : base_(RunFiles()) {
-    const std::string command = ProgramCommand("nestkeep-sandbox", options) + " >" +
-                                Quote(base_ + ".out") + " 2>" + Quote(base_ + ".err");
-    input_ = popen(command.c_str(), "w");
-  }
-  ~LiveSandbox() {
-    if (input_) Finish();
-  }
+  explicit LiveSandbox(const std::vector<std::string>& options)
+      : base_(RunFiles()),
+        child_(std::make_unique<ChildProcess>(ProgramPath("nestkeep-sandbox"), options,
+                                              base_ + ".out", base_ + ".err")) {}
 
   // Types lines and waits until standard output holds at least lines_out lines in all.
   bool Type(const std::string& lines, std::size_t lines_out) {
-    std::fputs(lines.c_str(), input_);
-    std::fflush(input_);
+    child_->Write(lines);
     for (int i = 0; i < 500; ++i) {
       if (ReadLines(base_ + ".out").size() >= lines_out) return true;
-      usleep(10000);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
   }
 
   SandboxRun Finish() {
-    const int raw = pclose(std::exchange(input_, nullptr));
-    return Collect(raw, base_);
+    child_->CloseInput();
+    const int status = child_->Wait(std::chrono::seconds(60)).value_or(-1);
+    child_.reset();
+    return Collect(status, base_);
   }
 
  private:
   std::string base_;
-  std::FILE* input_ = nullptr;
+  std::unique_ptr<ChildProcess> child_;
 };

@@ -6,11 +6,11 @@
 #include <set>
 
 #include <gmock/gmock.h>
-#include <sys/stat.h>
 
 #include "plugin/config/ConfigFile.h"
 #include "plugin/lifecycle/LogLine.h"
 #include "tests/Fixture.h"
+#include "tests/support/SpecialFile.h"
 
 namespace {
 
@@ -164,30 +164,30 @@ const std::vector<Failure> Failures = {
 
 class ConfigRead : public HostTest {
  protected:
-  void Put(const std::string& text, Special special = Special::None) {
+  // Puts the file, or what stands in its place; false where the platform has no such thing.
+  bool Put(const std::string& text, Special special = Special::None) {
     const auto path = dir_ / "ArkApi/Plugins/Nestkeep/config.json";
     std::filesystem::remove_all(path);
     switch (special) {
       case Special::None:
-        return WriteConfig(text);
+        WriteConfig(text);
+        return true;
       case Special::NoFile:
-        return;
+        return true;
       case Special::Directory:
-        std::filesystem::create_directory(path);
-        return;
+        return std::filesystem::create_directory(path);
       case Special::Fifo:
-        ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-        return;
+        return MakePipeAt(path);
       case Special::LinkToZeroDevice:
-        std::filesystem::create_symlink("/dev/zero", path);
-        return;
+        return MakeLinkToEndlessDevice(path);
       case Special::Huge:
         WriteConfig("{}");
         std::filesystem::resize_file(path, (64 << 20) + 1);
-        return;
+        return true;
     }
+    return false;
   }
-  void Put(const Failure& c) { Put(c.text, c.special); }
+  bool Put(const Failure& c) { return Put(c.text, c.special); }
 
   void LoadGood() {
     Put(Good);
@@ -213,7 +213,7 @@ TEST_F(ConfigRead, FailedReloadKeepsTheRunningConfiguration) {
   const Snapshot before = Running();
   for (const auto& c : Failures) {
     SCOPED_TRACE(c.what);
-    Put(c);
+    if (!Put(c)) continue;
     EXPECT_FALSE(ReadConfig());
     const auto lines = TakeLogLines();
     ASSERT_EQ(lines.size(), 1u);
@@ -226,7 +226,7 @@ TEST_F(ConfigRead, FailedReloadKeepsTheRunningConfiguration) {
 TEST_F(ConfigRead, FailedFirstReadLeavesTheStartingState) {
   for (const auto& c : Failures) {
     SCOPED_TRACE(c.what);
-    Put(c);
+    if (!Put(c)) continue;
     EXPECT_FALSE(ReadConfig());
     EXPECT_EQ(TakeLogLines().size(), 1u);
     ExpectSame({{}, {}, false}, Running());

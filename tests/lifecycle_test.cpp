@@ -1,5 +1,4 @@
 // Loading and unloading the real module through the operating system's loader.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
@@ -11,6 +10,7 @@
 #include <spdlog/sinks/ostream_sink.h>
 
 #include "sandbox/game/Game.h"
+#include "tests/support/Scratch.h"
 
 namespace {
 
@@ -32,12 +32,12 @@ class Lifecycle : public ::testing::Test {
     Game::ResetGame();
     sink_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_);
     GetLogSinks().push_back(sink_);
-    dir_ = std::filesystem::temp_directory_path() / ("nestkeep-lifecycle-" + std::to_string(getpid()));
+    dir_ = ScratchPath("lifecycle");
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
     Sandbox::SetCurrentDir(dir_.string());
     const char* bin = std::getenv("NESTKEEP_BIN_DIR");
-    module_ = std::string(bin ? bin : NESTKEEP_BIN_DIR) + "/libNestkeep.so";
+    module_ = std::string(bin ? bin : NESTKEEP_BIN_DIR) + "/" + NESTKEEP_MODULE_FILE;
   }
   void TearDown() override {
     if (Sandbox::ModuleLoaded()) Sandbox::UnloadModule();
@@ -48,11 +48,7 @@ class Lifecycle : public ::testing::Test {
   void Load() { ASSERT_EQ(Sandbox::LoadModule(module_), ""); }
   void Unload() { ASSERT_EQ(Sandbox::UnloadModule(), ""); }
 
-  bool Mapped() {
-    void* handle = dlopen(module_.c_str(), RTLD_NOW | RTLD_NOLOAD);
-    if (handle) dlclose(handle);
-    return handle != nullptr;
-  }
+  bool Mapped() { return Sandbox::ModuleMapped(module_); }
 
   void WriteConfig(const std::string& text) {
     std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json") << text;
@@ -130,11 +126,9 @@ TEST_F(Lifecycle, NoEngineBlockOutlivesLoadOrUnload) {
 
 TEST_F(Lifecycle, ExportsNothingButItsEntry) {
   Load();
-  void* handle = dlopen(module_.c_str(), RTLD_NOW | RTLD_NOLOAD);
-  ASSERT_NE(handle, nullptr);
+  ASSERT_TRUE(Mapped());
   for (const char* symbol : {"_Z10PluginLoadv", "_Z10ReadConfigv", "_Z11InstallHooksv", "SpeciesTable"})
-    EXPECT_EQ(dlsym(handle, symbol), nullptr) << symbol;
-  dlclose(handle);
+    EXPECT_FALSE(Sandbox::ModuleExports(module_, symbol)) << symbol;
 }
 
 }  // namespace

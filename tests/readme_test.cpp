@@ -35,7 +35,7 @@ TEST(Readme, TheSandboxTranscriptIsReal) {
   const std::string command = *(marker + 2);
   ASSERT_THAT(command, ::testing::StartsWith("$ nestkeep-sandbox "));
 
-  const auto server = std::filesystem::temp_directory_path() / ("nestkeep-readme-" + std::to_string(getpid()));
+  const auto server = ScratchPath("readme");
   std::filesystem::create_directories(server / "ArkApi/Plugins/Nestkeep");
   std::filesystem::copy_file(SourceDir() + "/examples/config.json",
                              server / "ArkApi/Plugins/Nestkeep/config.json",

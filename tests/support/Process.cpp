@@ -1,0 +1,12 @@
+#include "tests/support/Process.h"
+
+int RunToEnd(const std::string& program, const std::vector<std::string>& args,
+             const std::string& input, const std::string& out_path, const std::string& err_path,
+             const std::string& cwd, std::chrono::milliseconds timeout) {
+  ChildProcess child(program, args, out_path, err_path, cwd);
+  if (!child.Started()) return -1;
+  child.Write(input);
+  child.CloseInput();
+  const std::optional<int> status = child.Wait(timeout);
+  return status.value_or(-1);
+}

@@ -1,0 +1,33 @@
+// Folders and files of a test run.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A fresh name under the system's temporary folder, unique to this test run and named for what
+// it holds; nothing is made there.
+inline std::filesystem::path ScratchPath(std::string_view what) {
+  static const std::string run = [] {
+    std::random_device random;
+    return std::to_string(random()) + std::to_string(random());
+  }();
+  static int serial = 0;
+  return std::filesystem::temp_directory_path() /
+         ("nestkeep-" + std::string(what) + "-" + run + "-" + std::to_string(++serial));
+}
+
+// A file's lines, without their line feeds; a carriage return before one goes too, as Windows
+// programs end their log lines so.
+inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
