@@ -3,14 +3,13 @@
 // with the module unloaded, to show what the game alone would have done.
 #include "sandbox/demo/Demo.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <string>
 #include <thread>
 #include <utility>
@@ -21,6 +20,7 @@
 #include "plugin/config/ConfigFile.h"
 #include "sandbox/console/Console.h"
 #include "sandbox/demo/ExampleConfig.h"
+#include "sandbox/platform/Streams.h"
 
 namespace Demo {
 namespace {
@@ -39,7 +39,7 @@ struct Style {
 };
 
 Style MakeStyle() {
-  if (isatty(STDOUT_FILENO))
+  if (Platform::StandardOutputIsTerminal())
     return {true, "\u2588", "\u2591", "\033[1m", "\033[2m", "\033[32m", "\033[0m"};
   return {false, "#", ".", "", "", "", ""};
 }
@@ -188,18 +188,35 @@ struct Folder {
   bool temporary;
 };
 
+// A folder of its own under the system's temporary folder, named nestkeep-demo-XXXXXX.
+std::optional<std::string> MakeTemporaryFolder() {
+  static constexpr char Letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = "nestkeep-demo-";
+    for (int i = 0; i < 6; ++i) name += Letters[random() % (sizeof Letters - 1)];
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::error_code error;
+    // Made here and now, or taken by someone else: create_directory tells which.
+    if (std::filesystem::create_directory(path, error)) return path.string();
+    if (error) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
 std::optional<Folder> PrepareFolder(const std::optional<std::string>& dir) {
   // ConfigPath puts a separator of its own after the folder.
   if (dir) return Folder{dir->ends_with('/') ? dir->substr(0, dir->size() - 1) : *dir, false};
-  std::string path = (std::filesystem::temp_directory_path() / "nestkeep-demo-XXXXXX").string();
-  if (!mkdtemp(path.data())) {
-    std::perror("nestkeep-sandbox: cannot make a temporary folder");
+  const std::optional<std::string> path = MakeTemporaryFolder();
+  if (!path) {
+    std::fprintf(stderr, "nestkeep-sandbox: cannot make a temporary folder in %s\n",
+                 std::filesystem::temp_directory_path().string().c_str());
     return std::nullopt;
   }
-  const std::string config = ConfigPath(path);
+  const std::string config = ConfigPath(*path);
   std::filesystem::create_directories(std::filesystem::path(config).parent_path());
   std::ofstream(config) << ExampleConfig;
-  return Folder{path, true};
+  return Folder{*path, true};
 }
 
 // What every step shows: the babies' species and what the module will make of the config.
@@ -283,7 +300,8 @@ int Demonstrate(const std::string& dir) {
   std::vector<std::string> species = PickSpecies(contents);
   const Nursery nursery{MakeStyle(), std::move(contents), std::move(species)};
   std::printf("%sNestkeep nursery demonstration%s\n", nursery.style.bold, nursery.style.reset);
-  std::printf("config: %s\n", config.c_str());
+  // Shown in the platform's own separators; the module reads it with forward slashes everywhere.
+  std::printf("config: %s\n", std::filesystem::path(config).make_preferred().string().c_str());
   std::printf("the game alone asks for a cuddle every %g hours and each adds %g%%\n\n",
               Game::GameCuddleInterval / 3600, static_cast<double>(Game::GameCuddleGain) * 100);
 
