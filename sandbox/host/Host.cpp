@@ -12,11 +12,28 @@
 
 namespace {
 
-// The host writes its own lines in the module's form, so that one log reads alike throughout.
+// A shared sink of the host, which keeps the host's own formatter. A logger's set_pattern reaches
+// every sink the logger holds, and the formatter it installs is the code of whoever called it:
+// once a plugin that did so is unloaded, the host's next line through the sink, or the sink's
+// destruction, would run code that is gone. So the host's sinks decline any other formatter; a
+// plugin's lines take the host's form, which is the module's anyway.
+class HostSink final : public spdlog::sinks::sink {
+ public:
+  explicit HostSink(spdlog::sink_ptr inner) : inner_(std::move(inner)) {
+    // The host writes its own lines in the module's form, so that one log reads alike throughout.
+    inner_->set_pattern(LogPattern);
+  }
+  void log(const spdlog::details::log_msg& message) override { inner_->log(message); }
+  void flush() override { inner_->flush(); }
+  void set_pattern(const std::string&) override {}
+  void set_formatter(std::unique_ptr<spdlog::formatter>) override {}
+
+ private:
+  spdlog::sink_ptr inner_;
+};
+
 std::vector<spdlog::sink_ptr> DefaultSinks() {
-  auto err = std::make_shared<spdlog::sinks::stderr_sink_mt>();
-  err->set_pattern(LogPattern);
-  return {err};
+  return {std::make_shared<HostSink>(std::make_shared<spdlog::sinks::stderr_sink_mt>())};
 }
 
 std::shared_ptr<spdlog::logger>& HostLoggerHandle() {
@@ -77,9 +94,8 @@ spdlog::logger& HostLogger() {
 }
 
 void AddLogFile(const std::string& path) {
-  auto file = std::make_shared<spdlog::sinks::basic_file_sink_mt>(path);
-  file->set_pattern(LogPattern);
-  GetLogSinks().push_back(std::move(file));
+  GetLogSinks().push_back(
+      std::make_shared<HostSink>(std::make_shared<spdlog::sinks::basic_file_sink_mt>(path)));
   RenewHostLogger();
 }
 
