@@ -49,9 +49,7 @@ class HostTest : public ::testing::Test {
 
   // The log lines written since the last call.
   std::vector<std::string> TakeLogLines() {
-    std::vector<std::string> lines;
-    std::istringstream in(log_text_.str());
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::vector<std::string> lines = SplitLines(std::istringstream(log_text_.str()));
     log_text_.str("");
     return lines;
   }

@@ -31,7 +31,7 @@ class Lifecycle : public ::testing::Test {
     Sandbox::ResetHost();
     Game::ResetGame();
     sink_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_);
-    GetLogSinks().push_back(sink_);
+    Sandbox::AddLogSink(sink_);
     dir_ = ScratchPath("lifecycle");
     std::filesystem::remove_all(dir_);
     std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
@@ -54,12 +54,7 @@ class Lifecycle : public ::testing::Test {
     std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json") << text;
   }
 
-  std::vector<std::string> LogLines() {
-    std::vector<std::string> lines;
-    std::istringstream in(log_.str());
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
+  std::vector<std::string> LogLines() { return SplitLines(std::istringstream(log_.str())); }
 
   std::filesystem::path dir_;
   std::string module_;

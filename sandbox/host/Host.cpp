@@ -94,8 +94,11 @@ spdlog::logger& HostLogger() {
 }
 
 void AddLogFile(const std::string& path) {
-  GetLogSinks().push_back(
-      std::make_shared<HostSink>(std::make_shared<spdlog::sinks::basic_file_sink_mt>(path)));
+  AddLogSink(std::make_shared<spdlog::sinks::basic_file_sink_mt>(path));
+}
+
+void AddLogSink(spdlog::sink_ptr sink) {
+  GetLogSinks().push_back(std::make_shared<HostSink>(std::move(sink)));
   RenewHostLogger();
 }
 

@@ -90,6 +90,8 @@ SANDBOX_API bool ModuleExports(const std::string& path, const char* symbol);
 // ---- Logs, working directory, current world --------------------------------------------------
 // Also append the host's log lines to a file.
 SANDBOX_API void AddLogFile(const std::string& path);
+// Also write the host's log lines to a sink; the host keeps its own form for them.
+SANDBOX_API void AddLogSink(spdlog::sink_ptr sink);
 SANDBOX_API void SetCurrentDir(std::string dir);
 SANDBOX_API void SetWorld(UWorld* world);
 

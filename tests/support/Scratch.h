@@ -3,6 +3,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <istream>
+#include <sstream>
 #include <random>
 #include <string>
 #include <string_view>
@@ -20,14 +22,17 @@ inline std::filesystem::path ScratchPath(std::string_view what) {
          ("nestkeep-" + std::string(what) + "-" + run + "-" + std::to_string(++serial));
 }
 
-// A file's lines, without their line feeds; a carriage return before one goes too, as Windows
-// programs end their log lines so.
-inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
+// Text's lines, without their line feeds; a carriage return before one goes too, as log lines end
+// so on Windows.
+inline std::vector<std::string> SplitLines(std::istream&& in) {
   std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
   return lines;
+}
+
+inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
+  return SplitLines(std::ifstream(path, std::ios::binary));
 }
