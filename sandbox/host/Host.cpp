@@ -83,6 +83,8 @@ void AddLogFile(const std::string& path) {
   RenewHostLogger();
 }
 
+void LogHostWarning(std::string_view line) { HostLogger().warn("{}", line); }
+
 void SetCurrentDir(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   CurrentDir() = std::move(dir);

@@ -84,6 +84,8 @@ SANDBOX_API bool ModuleLoaded();
 // ---- Logs, working directory, current world --------------------------------------------------
 // Also append the host's log lines to a file.
 SANDBOX_API void AddLogFile(const std::string& path);
+// One warning from the host itself, through its "ArkApi" logger.
+SANDBOX_API void LogHostWarning(std::string_view line);
 SANDBOX_API void SetCurrentDir(std::string dir);
 SANDBOX_API void SetWorld(UWorld* world);
 
