@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -173,9 +174,16 @@ std::string Pattern(std::size_t length) {
   return text;
 }
 
+Bytes Join(const std::vector<Bytes>& parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
 class RconServer : public testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { Start(); }
+  void Start() {
     port_ = Rcon::StartServer(
         0, Password, [this](std::int32_t id, const std::string& line) { return Run(id, line); },
         [this](std::function<void()> job) { game_.Post(std::move(job)); });
@@ -422,24 +430,25 @@ INSTANTIATE_TEST_SUITE_P(
 // connections.
 TEST_F(RconServer, StopsWithJobsQueuedAndConnectionsMidRead) {
   game_.Pause(true);
-  Client queued(port_);
-  ASSERT_TRUE(queued.Authenticate());
-  for (int i = 0; i < 20; ++i) queued.Send(i, Rcon::ExecRequest, "echo late");
+  std::vector<std::unique_ptr<Client>> queued;
+  for (int c = 0; c < 4; ++c) {
+    queued.push_back(std::make_unique<Client>(port_));
+    ASSERT_TRUE(queued.back()->Authenticate());
+    for (int i = 0; i < 5; ++i) queued.back()->Send(i, Rcon::ExecRequest, "echo late");
+  }
   Client mid_read(port_);
   mid_read.Send(Raw(30, {1, 0}));
-  for (int i = 0; i < 1000 && game_.Queued() < 20; ++i) std::this_thread::sleep_for(5ms);
-  ASSERT_EQ(game_.Queued(), 20u);
+  for (int i = 0; i < 1000 && game_.Queued() < 4; ++i) std::this_thread::sleep_for(5ms);
+  ASSERT_EQ(game_.Queued(), 4u);
 
   Rcon::StopServer();
-  EXPECT_TRUE(queued.Closed());
+  for (const auto& client : queued) EXPECT_TRUE(client->Closed());
   EXPECT_TRUE(mid_read.Closed());
   game_.Pause(false);
   for (int i = 0; i < 200 && game_.Queued() > 0; ++i) std::this_thread::sleep_for(5ms);
   EXPECT_TRUE(Lines().empty()) << "a job ran the game after the server stopped";
 
-  port_ = Rcon::StartServer(
-      0, Password, [this](std::int32_t id, const std::string& line) { return Run(id, line); },
-      [this](std::function<void()> job) { game_.Post(std::move(job)); });
+  Start();
   Client again(port_);
   ASSERT_TRUE(again.Authenticate());
   again.Send(1, Rcon::ExecRequest, "echo restarted");
@@ -453,12 +462,71 @@ TEST_F(RconServer, AGameSlowerThanTheClientLosesNothing) {
   const int count = 1000;
   for (int i = 0; i < count; ++i) c.Send(i, Rcon::ExecRequest, "echo " + std::to_string(i));
   std::this_thread::sleep_for(50ms);
-  EXPECT_LE(game_.Queued(), 64u) << "the server kept reading while the game was behind";
+  EXPECT_LE(game_.Queued(), 1u) << "a connection had more than one request on the game's thread";
   game_.Pause(false);
   ExpectPacket(c.Read(), 1, Rcon::AuthAnswer, "");
   for (int i = 0; i < count; ++i) {
     ExpectPacket(c.Read(), i, 0, std::to_string(i));
     if (HasFatalFailure()) return;
+  }
+}
+
+// ---- Limits ----------------------------------------------------------------------------------
+
+// The reply a request must get: a split reply of the test game's pattern, an end marker or an
+// authentication answer.
+void ExpectAnswer(Client& c, const Rcon::Packet& request) {
+  if (request.type == Rcon::ResponseValue)
+    return ExpectPacket(c.Read(), request.id, Rcon::ResponseValue, "");
+  if (request.type == Rcon::AuthRequest)
+    return ExpectPacket(c.Read(), request.id, Rcon::AuthAnswer, "");
+  const std::size_t length = std::stoul(request.body.substr(4));
+  std::string joined;
+  while (joined.size() < length) {
+    auto p = c.Read();
+    ASSERT_TRUE(p) << "reply to " << request.id << " cut short at " << joined.size();
+    ASSERT_EQ(p->id, request.id);
+    joined += p->body;
+  }
+  EXPECT_TRUE(joined == Pattern(length)) << "reply to " << request.id;
+}
+
+struct BackPressureCase {
+  const char* name;
+  std::vector<Rcon::Packet> requests;
+};
+
+std::vector<Rcon::Packet> HugeReplies(int count, bool with_markers_and_reauth) {
+  std::vector<Rcon::Packet> requests;
+  for (std::int32_t id = 1; id <= count; ++id) {
+    requests.push_back({id, Rcon::ExecRequest, "big 1000000"});
+    if (with_markers_and_reauth)
+      requests.push_back(id % 2 ? Rcon::Packet{-id, Rcon::ResponseValue, ""}
+                                : Rcon::Packet{-id, Rcon::AuthRequest, Password});
+  }
+  return requests;
+}
+
+// A client that asks for far more than the kernel's socket buffers hold and reads nothing: the
+// server must stop running its requests, not queue their replies.
+TEST_F(RconServer, AClientThatDoesNotReadStopsItsOwnRequests) {
+  for (const BackPressureCase& k :
+       {BackPressureCase{"HugeReplies", HugeReplies(32, false)},
+        BackPressureCase{"HugeRepliesBetweenMarkersAndReauthentication", HugeReplies(32, true)}}) {
+    SCOPED_TRACE(k.name);
+    const std::size_t before = Lines().size();
+    Client c(port_);
+    ASSERT_TRUE(c.Authenticate());
+    std::vector<Bytes> packets;
+    for (const Rcon::Packet& r : k.requests) packets.push_back(Rcon::Encode(r.id, r.type, r.body));
+    c.Send(Join(packets));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LE(Lines().size() - before, 16u) << "requests ran while their replies could not leave";
+    for (const Rcon::Packet& r : k.requests) {
+      ExpectAnswer(c, r);
+      if (HasFatalFailure()) return;
+    }
+    EXPECT_EQ(Lines().size() - before, 32u);
   }
 }
 

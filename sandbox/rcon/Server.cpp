@@ -1,12 +1,16 @@
 // One I/O thread owns the listener and every connection, so connection state needs no locks. The
 // game's thread sees only jobs: each holds the shared server state (to post its replies back) and
 // a weak reference to its connection, which it never touches itself.
+//
+// A connection has at most one request on the game's thread at a time, and the next is handed over
+// only once the reply before it is queued and the queued output is below the bound. A reply's size
+// is known only once the game has run the request, so this is what keeps a connection's output
+// within the bound plus one reply, and its answers in request order.
 #include "sandbox/rcon/Server.h"
 
 #include <asio.hpp>
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <exception>
@@ -25,10 +29,8 @@ namespace {
 
 using asio::ip::tcp;
 
-// A client that sends faster than the game answers is not read further until it catches up, so
-// it cannot grow the game's queue or our output without bound.
-constexpr std::size_t MaxJobsInFlight = 64;
-constexpr std::size_t MaxOutputBytes = 1 << 20;
+// Decoded requests that wait for their turn; past this a connection is not read further.
+constexpr std::size_t MaxWaitingRequests = 64;
 
 class Connection;
 
@@ -41,29 +43,18 @@ struct Shared {
   std::string password;
   Execute execute;
   PostToGame post;
+  Limits limits;
   std::atomic<bool> stopping{false};
   std::set<std::shared_ptr<Connection>> connections;  // I/O thread only
 };
 
-enum class Job { Execute, EndMarker, AuthAccepted, AuthRefused };
-
-std::vector<RconReply> RunJob(Shared& shared, Job job, std::int32_t id, const std::string& body) {
-  switch (job) {
-    case Job::Execute:
-      try {
-        return shared.execute(id, body);
-      } catch (const std::exception& e) {
-        // The game's loop must go on; the client learns why it got nothing useful.
-        return {RconReply{id, ResponseValue, std::string("error: ") + e.what()}};
-      }
-    case Job::EndMarker:
-      return {RconReply{id, ResponseValue, ""}};
-    case Job::AuthAccepted:
-      return {RconReply{id, AuthAnswer, ""}};
-    case Job::AuthRefused:
-      return {RconReply{RefusedId, AuthAnswer, ""}};
+std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::string& line) {
+  try {
+    return shared.execute(id, line);
+  } catch (const std::exception& e) {
+    // The game's loop must go on; the client learns why it got nothing useful.
+    return {RconReply{id, ResponseValue, std::string("error: ") + e.what()}};
   }
-  return {};
 }
 
 class Connection : public std::enable_shared_from_this<Connection> {
@@ -107,8 +98,14 @@ class Connection : public std::enable_shared_from_this<Connection> {
     Process();
   }
 
-  bool Paused() const { return in_flight_ >= MaxJobsInFlight || output_bytes_ >= MaxOutputBytes; }
+  bool Paused() const {
+    return waiting_.size() >= MaxWaitingRequests ||
+           output_bytes_ >= shared_->limits.max_queued_output;
+  }
 
+  bool CanRead() const { return !closed_ && !reading_ && !eof_ && ending_ == Ending::None; }
+
+  // Decodes what has come as far as the bounds allow, then reads on if they still allow.
   void Process() {
     std::size_t at = 0;
     while (ending_ == Ending::None && !Paused()) {
@@ -119,42 +116,63 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Handle(std::move(d.packet));
     }
     input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(at));
-    if (ending_ == Ending::None && !Paused() && !reading_ && !eof_ && !closed_) Read();
+    if (CanRead() && !Paused()) Read();
+  }
+
+  void Resume() {
+    if (CanRead() && !Paused()) Process();
   }
 
   void Handle(Packet packet) {
-    if (!authenticated_) {
-      if (packet.type == AuthRequest && packet.body == shared_->password) {
-        authenticated_ = true;
-        Queue(Encode(packet.id, AuthAnswer, ""));
-      } else {
-        Queue(Encode(RefusedId, AuthAnswer, ""));
-        ending_ = Ending::Refused;
-      }
-      return;
+    if (authenticated_) {
+      waiting_.push_back(std::move(packet));
+      return Pump();
     }
-    // Every request after authentication goes through the game's queue, even those the game has
-    // no part in, because that queue is what keeps the answers in request order.
-    switch (packet.type) {
-      case ExecRequest:
-        return ToGame(Job::Execute, packet.id, std::move(packet.body));
-      case ResponseValue:
-        return ToGame(Job::EndMarker, packet.id, {});
-      case AuthRequest:
-        if (packet.body == shared_->password) return ToGame(Job::AuthAccepted, packet.id, {});
-        ending_ = Ending::Refused;
-        return ToGame(Job::AuthRefused, packet.id, {});
-      default:
-        // No client asks anything else of a server; answering would only invent a meaning.
-        return;
+    if (packet.type == AuthRequest && packet.body == shared_->password) {
+      authenticated_ = true;
+      return Queue(Encode(packet.id, AuthAnswer, ""));
+    }
+    Refuse();
+  }
+
+  void Refuse() {
+    Queue(Encode(RefusedId, AuthAnswer, ""));
+    ending_ = Ending::Refused;
+    waiting_.clear();
+  }
+
+  // Answers waiting requests in order, as long as none is on the game's thread and the output
+  // is within its bound.
+  void Pump() {
+    while (!closed_ && !busy_ && !waiting_.empty() &&
+           output_bytes_ < shared_->limits.max_queued_output) {
+      Packet packet = std::move(waiting_.front());
+      waiting_.pop_front();
+      switch (packet.type) {
+        case ExecRequest:
+          ToGame(packet.id, std::move(packet.body));
+          break;
+        case ResponseValue:
+          Queue(Encode(packet.id, ResponseValue, ""));
+          break;
+        case AuthRequest:
+          if (packet.body == shared_->password) {
+            Queue(Encode(packet.id, AuthAnswer, ""));
+            break;
+          }
+          return Refuse();
+        default:
+          // No client asks anything else of a server; answering would only invent a meaning.
+          break;
+      }
     }
   }
 
-  void ToGame(Job job, std::int32_t id, std::string body) {
-    ++in_flight_;
-    shared_->post([shared = shared_, weak = weak_from_this(), job, id, body = std::move(body)] {
+  void ToGame(std::int32_t id, std::string line) {
+    busy_ = true;
+    shared_->post([shared = shared_, weak = weak_from_this(), id, line = std::move(line)] {
       if (shared->stopping) return;
-      std::vector<RconReply> replies = RunJob(*shared, job, id, body);
+      std::vector<RconReply> replies = RunExecute(*shared, id, line);
       asio::post(shared->io, [weak, replies = std::move(replies)] {
         if (auto self = weak.lock()) self->Deliver(replies);
       });
@@ -162,10 +180,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   void Deliver(const std::vector<RconReply>& replies) {
-    --in_flight_;
+    busy_ = false;
     if (closed_) return;
     for (const RconReply& reply : replies)
       for (std::string_view body : SplitBody(reply.text)) Queue(Encode(reply.id, reply.type, body));
+    Pump();
     Resume();
     MaybeFinish();
   }
@@ -186,18 +205,17 @@ class Connection : public std::enable_shared_from_this<Connection> {
                         if (ec) return self->Close();
                         self->output_bytes_ -= self->output_.front().size();
                         self->output_.pop_front();
-                        if (!self->output_.empty()) return self->Write();
+                        if (!self->output_.empty()) self->Write();
+                        self->Pump();
                         self->Resume();
                         self->MaybeFinish();
                       });
   }
 
-  void Resume() {
-    if (!closed_ && !reading_ && !eof_ && ending_ == Ending::None && !Paused()) Process();
-  }
-
   void MaybeFinish() {
-    if (closed_ || ending_ == Ending::None || in_flight_ || writing_ || !output_.empty()) return;
+    if (closed_ || ending_ == Ending::None || busy_ || !waiting_.empty() || writing_ ||
+        !output_.empty())
+      return;
     if (ending_ == Ending::AfterReplies || eof_) return Close();
     // Closing with unread input would reset the connection and could destroy the refusal before
     // the client reads it; so stop sending and wait for the client to hang up.
@@ -219,9 +237,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
   tcp::socket socket_;
   std::array<std::uint8_t, 8192> chunk_{};
   std::vector<std::uint8_t> input_;
+  std::deque<Packet> waiting_;
   std::deque<std::vector<std::uint8_t>> output_;
   std::size_t output_bytes_ = 0;
-  std::size_t in_flight_ = 0;
+  bool busy_ = false;  // a request of ours is on the game's thread
   bool authenticated_ = false;
   bool reading_ = false;
   bool writing_ = false;
@@ -262,13 +281,14 @@ std::unique_ptr<Running> running;
 }  // namespace
 
 std::uint16_t StartServer(std::uint16_t port, std::string password, Execute execute,
-                          PostToGame post) {
+                          PostToGame post, Limits limits) {
   std::lock_guard lock(running_mutex);
   if (running) throw std::logic_error("RCON is already listening");
   auto shared = std::make_shared<Shared>();
   shared->password = std::move(password);
   shared->execute = std::move(execute);
   shared->post = std::move(post);
+  shared->limits = limits;
 
   const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
   shared->acceptor.open(endpoint.protocol());

@@ -3,6 +3,7 @@
 // replies go back on the connection they came from.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -18,10 +19,17 @@ using Execute = std::function<std::vector<RconReply>(std::int32_t id, const std:
 // Hands a job to the game's thread; jobs run one at a time in the order they were handed over.
 using PostToGame = std::function<void(std::function<void()>)>;
 
+// What clients may hold of the server, so that none can exhaust it. The defaults are the
+// sandbox's.
+struct Limits {
+  // Past this, a connection is not read and none of its requests runs until its client has read.
+  std::size_t max_queued_output = 1 << 20;
+};
+
 // Starts listening on 127.0.0.1:port (0 picks a free port) and gives the port bound. Throws
 // std::system_error when the port cannot be bound.
 std::uint16_t StartServer(std::uint16_t port, std::string password, Execute execute,
-                          PostToGame post);
+                          PostToGame post, Limits limits = {});
 // Closes every connection and the listener, and joins the I/O thread.
 void StopServer();
 
