@@ -180,13 +180,22 @@ Bytes Join(const std::vector<Bytes>& parts) {
   return out;
 }
 
+// The limits' times, short enough to keep the suite fast and long enough for a loaded machine to
+// keep within them.
+Rcon::Limits ShortLimits() {
+  Rcon::Limits limits;
+  limits.auth_deadline = 300ms;
+  limits.stall_deadline = 300ms;
+  return limits;
+}
+
 class RconServer : public testing::Test {
  protected:
   void SetUp() override { Start(); }
   void Start() {
     port_ = Rcon::StartServer(
         0, Password, [this](std::int32_t id, const std::string& line) { return Run(id, line); },
-        [this](std::function<void()> job) { game_.Post(std::move(job)); });
+        [this](std::function<void()> job) { game_.Post(std::move(job)); }, limits_);
   }
   void TearDown() override {
     Rcon::StopServer();
@@ -217,6 +226,7 @@ class RconServer : public testing::Test {
     return lines_;
   }
 
+  const Rcon::Limits limits_ = ShortLimits();
   GameThread game_;
   std::uint16_t port_ = 0;
   std::atomic<bool> off_game_thread_{false};
@@ -527,6 +537,151 @@ TEST_F(RconServer, AClientThatDoesNotReadStopsItsOwnRequests) {
       if (HasFatalFailure()) return;
     }
     EXPECT_EQ(Lines().size() - before, 32u);
+  }
+}
+
+Bytes Auth(std::int32_t id, const std::string& password = Password) {
+  return Rcon::Encode(id, Rcon::AuthRequest, password);
+}
+Bytes Echo(std::int32_t id) {
+  return Rcon::Encode(id, Rcon::ExecRequest, "echo " + std::to_string(id));
+}
+Bytes EchoRange(std::int32_t first, std::int32_t last) {
+  std::vector<Bytes> packets;
+  for (std::int32_t id = first; id <= last; ++id) packets.push_back(Echo(id));
+  return Join(packets);
+}
+std::vector<std::int32_t> Ids(std::initializer_list<std::int32_t> ids, std::int32_t first = 0,
+                              std::int32_t last = -1) {
+  std::vector<std::int32_t> out(ids);
+  for (std::int32_t id = first; id <= last; ++id) out.push_back(id);
+  return out;
+}
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to = SIZE_MAX) {
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(std::min(to, bytes.size())));
+}
+
+// Connects until the server takes the connection: a slot it frees is seen a moment later.
+bool ServedWithin(std::uint16_t port, std::chrono::milliseconds limit) {
+  for (auto until = std::chrono::steady_clock::now() + limit;
+       std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
+    Client c(port);
+    if (!c.Authenticate(77)) continue;
+    c.Send(Echo(78));
+    auto p = c.Read();
+    return p && p->id == 78 && p->body == "78";
+  }
+  return false;
+}
+
+struct Step {
+  Bytes bytes;
+  std::chrono::milliseconds then_wait{0};
+  bool release_game_first = false;
+};
+
+struct DeadlineCase {
+  const char* name;
+  bool hold_game;
+  std::vector<Step> steps;
+  std::vector<std::int32_t> answered;  // reply ids in order: 1 authentication, else echoes
+  bool closed;                         // else the connection still answers afterwards
+};
+
+TEST_F(RconServer, DeadlinesCloseOnlyStalledOrUnauthenticatedConnections) {
+  const Bytes auth = Auth(1);
+  const Bytes echo = Echo(200);
+  const Bytes burst = EchoRange(100, 171);
+  const std::size_t half = burst.size() - 13;
+  const std::vector<DeadlineCase> cases = {
+      {"NeverAuthenticates", false, {{{}, 0ms}}, {}, true},
+      {"AuthenticationTrickledPastItsDeadline",
+       false,
+       {{Slice(auth, 0, 5), 200ms},
+        {Slice(auth, 5, 10), 200ms},
+        {Slice(auth, 10, 15), 200ms},
+        {Slice(auth, 15)}},
+       {},
+       true},
+      {"StallsMidPacket", false, {{auth}, {Slice(echo, 0, 9)}}, {1}, true},
+      {"IdleAfterAuthenticating", false, {{auth, 600ms}}, {1}, false},
+      {"SlowButSteadyPacket",
+       false,
+       {{auth},
+        {Slice(echo, 0, 5), 150ms},
+        {Slice(echo, 5, 10), 150ms},
+        {Slice(echo, 10, 15), 150ms},
+        {Slice(echo, 15)}},
+       {1, 200},
+       false},
+      // The game holds the first echo, 64 more wait, and the server stops reading in the middle
+      // of a packet: that pause is ours, not the client's.
+      {"PausedByTheServerIsNoStall",
+       true,
+       {{auth},
+        {Slice(burst, 0, 9), 50ms},
+        {Slice(burst, 9, half), 600ms},
+        {Slice(burst, half), 0ms, true}},
+       Ids({1}, 100, 171),
+       false},
+  };
+  for (const DeadlineCase& k : cases) {
+    SCOPED_TRACE(k.name);
+    game_.Pause(k.hold_game);
+    Client c(port_);
+    for (const Step& step : k.steps) {
+      if (step.release_game_first) game_.Pause(false);
+      c.Send(step.bytes);
+      std::this_thread::sleep_for(step.then_wait);
+    }
+    game_.Pause(false);
+    for (std::int32_t id : k.answered) {
+      if (id == 1)
+        ExpectPacket(c.Read(), id, Rcon::AuthAnswer, "");
+      else
+        ExpectPacket(c.Read(), id, 0, std::to_string(id));
+      if (HasFatalFailure()) return;
+    }
+    if (k.closed) {
+      EXPECT_TRUE(c.Closed());
+    } else {
+      c.Send(Echo(999));
+      ExpectPacket(c.Read(), 999, 0, "999");
+    }
+  }
+}
+
+struct CapCase {
+  const char* name;
+  bool authenticate;  // the connections that take every slot
+  bool close_one;     // else their authentication deadline frees the slots
+};
+
+TEST_F(RconServer, ConnectionsPastTheCapAreClosedAtAccept) {
+  for (const CapCase& k : {CapCase{"AuthenticatedPanels", true, true},
+                           CapCase{"UnauthenticatedSockets", false, false}}) {
+    SCOPED_TRACE(k.name);
+    std::vector<std::unique_ptr<Client>> held;
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(limits_.max_connections); ++i) {
+      held.push_back(std::make_unique<Client>(port_));
+      if (k.authenticate) {
+        ASSERT_TRUE(held.back()->Authenticate(i));
+      }
+    }
+    Client extra(port_);
+    extra.Send(Auth(99));
+    EXPECT_TRUE(extra.Closed());
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(held.size()); ++i) {
+      if (k.authenticate) {
+        held[static_cast<std::size_t>(i)]->Send(Echo(i));
+        ExpectPacket(held[static_cast<std::size_t>(i)]->Read(), i, 0, std::to_string(i));
+      } else {
+        EXPECT_TRUE(held[static_cast<std::size_t>(i)]->Closed());
+      }
+    }
+    if (k.close_one) held.pop_back();
+    EXPECT_TRUE(ServedWithin(port_, 2s));
   }
 }
 

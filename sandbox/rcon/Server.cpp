@@ -28,6 +28,7 @@ namespace Rcon {
 namespace {
 
 using asio::ip::tcp;
+using Clock = asio::steady_timer::clock_type;
 
 // Decoded requests that wait for their turn; past this a connection is not read further.
 constexpr std::size_t MaxWaitingRequests = 64;
@@ -60,15 +61,23 @@ std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::st
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
   Connection(std::shared_ptr<Shared> shared, tcp::socket socket)
-      : shared_(std::move(shared)), socket_(std::move(socket)) {}
+      : shared_(std::move(shared)),
+        socket_(std::move(socket)),
+        auth_deadline_(shared_->io),
+        stall_deadline_(shared_->io) {}
 
-  void Start() { Read(); }
+  void Start() {
+    Arm(auth_deadline_, shared_->limits.auth_deadline);
+    Read();
+  }
 
   void Close() {
     if (closed_) return;
     closed_ = true;
     asio::error_code ignored;
     socket_.close(ignored);
+    auth_deadline_.cancel();
+    stall_deadline_.cancel();
     shared_->connections.erase(shared_from_this());
   }
 
@@ -77,8 +86,27 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // gets what it asked for; a refused one gets its answer, then an orderly close.
   enum class Ending { None, AfterReplies, Refused };
 
+  // A deadline that closes the connection when it passes. A wait that was already due when the
+  // deadline moved finds it moved and does nothing.
+  void Arm(asio::steady_timer& deadline, std::chrono::milliseconds after) {
+    deadline.expires_after(after);
+    deadline.async_wait([self = shared_from_this(), &deadline](asio::error_code ec) {
+      if (!ec && !self->closed_ && deadline.expiry() <= Clock::now()) self->Close();
+    });
+  }
+
+  static void Disarm(asio::steady_timer& deadline) {
+    if (deadline.expiry() != Clock::time_point::max())
+      deadline.expires_at(Clock::time_point::max());
+  }
+
   void Read() {
     reading_ = true;
+    // A stall counts only in the middle of a packet, and from the last bytes that came.
+    if (input_.empty())
+      Disarm(stall_deadline_);
+    else
+      Arm(stall_deadline_, shared_->limits.stall_deadline);
     socket_.async_read_some(asio::buffer(chunk_),
                             [self = shared_from_this()](asio::error_code ec, std::size_t n) {
                               self->reading_ = false;
@@ -92,6 +120,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       if (ec != asio::error::eof || !input_.empty()) return Close();
       eof_ = true;
       ending_ = Ending::AfterReplies;
+      Disarm(stall_deadline_);
       return MaybeFinish();
     }
     input_.insert(input_.end(), chunk_.begin(), chunk_.begin() + static_cast<std::ptrdiff_t>(n));
@@ -116,7 +145,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Handle(std::move(d.packet));
     }
     input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(at));
-    if (CanRead() && !Paused()) Read();
+    if (CanRead() && !Paused()) return Read();
+    // Not reading because of our own bounds is no stall of the client's.
+    Disarm(stall_deadline_);
   }
 
   void Resume() {
@@ -130,6 +161,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
     }
     if (packet.type == AuthRequest && packet.body == shared_->password) {
       authenticated_ = true;
+      Disarm(auth_deadline_);
       return Queue(Encode(packet.id, AuthAnswer, ""));
     }
     Refuse();
@@ -218,9 +250,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
       return;
     if (ending_ == Ending::AfterReplies || eof_) return Close();
     // Closing with unread input would reset the connection and could destroy the refusal before
-    // the client reads it; so stop sending and wait for the client to hang up.
+    // the client reads it; so stop sending and wait for the client to hang up, but not for long.
     asio::error_code ignored;
     socket_.shutdown(tcp::socket::shutdown_send, ignored);
+    Arm(stall_deadline_, shared_->limits.stall_deadline);
     Discard();
   }
 
@@ -235,6 +268,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   std::shared_ptr<Shared> shared_;
   tcp::socket socket_;
+  asio::steady_timer auth_deadline_;
+  asio::steady_timer stall_deadline_;
   std::array<std::uint8_t, 8192> chunk_{};
   std::vector<std::uint8_t> input_;
   std::deque<Packet> waiting_;
@@ -261,6 +296,12 @@ void Accept(const std::shared_ptr<Shared>& shared) {
       return;
     }
     asio::error_code ignored;
+    // Closed before anything is read or written: a connection past the cap costs no more than its
+    // accept.
+    if (shared->connections.size() >= shared->limits.max_connections) {
+      socket.close(ignored);
+      return Accept(shared);
+    }
     socket.set_option(tcp::no_delay(true), ignored);
     auto connection = std::make_shared<Connection>(shared, std::move(socket));
     shared->connections.insert(connection);

@@ -3,6 +3,7 @@
 // replies go back on the connection they came from.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,6 +23,11 @@ using PostToGame = std::function<void(std::function<void()>)>;
 // What clients may hold of the server, so that none can exhaust it. The defaults are the
 // sandbox's.
 struct Limits {
+  // From accept; traffic does not extend it.
+  std::chrono::milliseconds auth_deadline{10'000};
+  // How long a connection may stop in the middle of a packet while we are reading it.
+  std::chrono::milliseconds stall_deadline{10'000};
+  std::size_t max_connections = 64;
   // Past this, a connection is not read and none of its requests runs until its client has read.
   std::size_t max_queued_output = 1 << 20;
 };
