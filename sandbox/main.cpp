@@ -234,7 +234,8 @@ int main(int argc, char** argv) {
       std::uint16_t port = Rcon::StartServer(
           *o.rcon_port, password,
           [](std::int32_t id, const std::string& line) { return Console::RunRcon(id, line); },
-          [&queue](std::function<void()> job) { queue.Post(std::move(job)); });
+          [&queue](std::function<void()> job) { queue.Post(std::move(job)); },
+          Sandbox::LogHostWarning);
       std::printf("rcon listening on 127.0.0.1:%u\n", port);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "nestkeep-sandbox: RCON cannot listen on port %u: %s\n",

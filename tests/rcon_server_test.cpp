@@ -186,6 +186,8 @@ Rcon::Limits ShortLimits() {
   Rcon::Limits limits;
   limits.auth_deadline = 300ms;
   limits.stall_deadline = 300ms;
+  limits.failure_window = 1000ms;
+  limits.refusal_period = 500ms;
   return limits;
 }
 
@@ -195,7 +197,13 @@ class RconServer : public testing::Test {
   void Start() {
     port_ = Rcon::StartServer(
         0, Password, [this](std::int32_t id, const std::string& line) { return Run(id, line); },
-        [this](std::function<void()> job) { game_.Post(std::move(job)); }, limits_);
+        [this](std::function<void()> job) { game_.Post(std::move(job)); },
+        [this](const std::string& line) {
+          if (std::this_thread::get_id() != game_.Id()) off_game_thread_ = true;
+          std::lock_guard lock(mutex_);
+          warnings_.push_back(line);
+        },
+        limits_);
   }
   void TearDown() override {
     Rcon::StopServer();
@@ -226,12 +234,18 @@ class RconServer : public testing::Test {
     return lines_;
   }
 
+  std::vector<std::string> Warnings() {
+    std::lock_guard lock(mutex_);
+    return warnings_;
+  }
+
   const Rcon::Limits limits_ = ShortLimits();
   GameThread game_;
   std::uint16_t port_ = 0;
   std::atomic<bool> off_game_thread_{false};
   std::mutex mutex_;
   std::vector<std::string> lines_;
+  std::vector<std::string> warnings_;
 };
 
 void ExpectPacket(const std::optional<Rcon::Packet>& p, std::int32_t id, std::int32_t type,
@@ -683,6 +697,81 @@ TEST_F(RconServer, ConnectionsPastTheCapAreClosedAtAccept) {
     if (k.close_one) held.pop_back();
     EXPECT_TRUE(ServedWithin(port_, 2s));
   }
+}
+
+enum class Attempt { WrongPassword, WrongReauthentication, CommandFirst };
+
+struct RefusalCase {
+  const char* name;
+  Attempt attempt;
+  int first;  // attempts, each on a connection of its own
+  std::chrono::milliseconds pause;
+  int second;       // attempts after the pause
+  bool open_first;  // every connection opened before any attempt
+  bool refused;
+};
+
+void Fail(Attempt attempt, Client& c) {
+  if (attempt == Attempt::WrongReauthentication) {
+    ASSERT_TRUE(c.Authenticate(5));
+  }
+  c.Send(6, attempt == Attempt::CommandFirst ? Rcon::ExecRequest : Rcon::AuthRequest, "wrong");
+  ExpectPacket(c.Read(), Rcon::RefusedId, Rcon::AuthAnswer, "");
+  EXPECT_TRUE(c.Closed());
+}
+
+TEST_F(RconServer, RepeatedFailuresRefuseTheAddressForAWhile) {
+  const std::string line = "RCON: 127.0.0.1 refused for 0.5 s after 10 failed authentications";
+  for (const RefusalCase& k : {
+           RefusalCase{"NineWrongPasswords", Attempt::WrongPassword, 9, 0ms, 0, false, false},
+           RefusalCase{"TenWrongPasswords", Attempt::WrongPassword, 10, 0ms, 0, false, true},
+           RefusalCase{"TenWrongReauthentications", Attempt::WrongReauthentication, 10, 0ms, 0,
+                       false, true},
+           RefusalCase{"TenSpreadWiderThanTheWindow", Attempt::WrongPassword, 5, 1200ms, 5, false,
+                       false},
+           RefusalCase{"TenCommandsBeforeAuthenticating", Attempt::CommandFirst, 10, 0ms, 0, false,
+                       false},
+           // Connections accepted before the refusal still fail; the one refusal is logged once.
+           RefusalCase{"TwentyOnConnectionsOpenedBefore", Attempt::WrongPassword, 20, 0ms, 0, true,
+                       true},
+       }) {
+    SCOPED_TRACE(k.name);
+    Rcon::StopServer();
+    {
+      std::lock_guard lock(mutex_);
+      warnings_.clear();
+    }
+    Start();
+    Client bystander(port_);
+    ASSERT_TRUE(bystander.Authenticate());
+    for (int group = 0; group < 2; ++group) {
+      if (group == 1) std::this_thread::sleep_for(k.pause);
+      const int count = group == 0 ? k.first : k.second;
+      std::vector<std::unique_ptr<Client>> opened;
+      for (int i = 0; i < count && k.open_first; ++i)
+        opened.push_back(std::make_unique<Client>(port_));
+      for (int i = 0; i < count; ++i) {
+        auto c = k.open_first ? std::move(opened[static_cast<std::size_t>(i)])
+                              : std::make_unique<Client>(port_);
+        Fail(k.attempt, *c);
+        if (HasFatalFailure()) return;
+      }
+    }
+    if (k.refused) {
+      for (int i = 0; i < 3; ++i) {
+        Client refused(port_);
+        refused.Send(Auth(7));
+        EXPECT_TRUE(refused.Closed()) << "attempt " << i << " during the refusal";
+      }
+      for (int i = 0; i < 200 && Warnings().empty(); ++i) std::this_thread::sleep_for(10ms);
+      bystander.Send(Echo(8));
+      ExpectPacket(bystander.Read(), 8, 0, "8");
+      std::this_thread::sleep_for(limits_.refusal_period);
+    }
+    EXPECT_TRUE(ServedWithin(port_, 1s));
+    EXPECT_EQ(Warnings(), k.refused ? std::vector<std::string>{line} : std::vector<std::string>{});
+  }
+  EXPECT_FALSE(off_game_thread_);
 }
 
 TEST(RconServerStart, ABusyPortThrows) {

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -35,6 +36,12 @@ constexpr std::size_t MaxWaitingRequests = 64;
 
 class Connection;
 
+// Failed authentications from one address within the window, and until when it is refused.
+struct AddressRecord {
+  std::deque<Clock::time_point> failures;
+  Clock::time_point refused_until{};
+};
+
 // Outlives StopServer while a queued game job still holds it, so that a job finishing late can
 // still post into the (then idle) I/O context; what it posts is simply never run.
 struct Shared {
@@ -44,9 +51,11 @@ struct Shared {
   std::string password;
   Execute execute;
   PostToGame post;
+  LogWarning warn;
   Limits limits;
   std::atomic<bool> stopping{false};
-  std::set<std::shared_ptr<Connection>> connections;  // I/O thread only
+  std::set<std::shared_ptr<Connection>> connections;     // I/O thread only
+  std::map<asio::ip::address, AddressRecord> addresses;  // I/O thread only
 };
 
 std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::string& line) {
@@ -58,11 +67,53 @@ std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::st
   }
 }
 
+std::string Seconds(std::chrono::milliseconds duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", static_cast<double>(duration.count()) / 1000);
+  return text;
+}
+
+bool Refused(const Shared& shared, const asio::ip::address& address) {
+  const auto it = shared.addresses.find(address);
+  return it != shared.addresses.end() && Clock::now() < it->second.refused_until;
+}
+
+// Drops the records that no longer count for anything, so that clients binding many loopback
+// addresses cannot grow the table.
+void ForgetStale(Shared& shared, Clock::time_point now) {
+  std::erase_if(shared.addresses, [&](const auto& entry) {
+    const AddressRecord& record = entry.second;
+    return now >= record.refused_until &&
+           (record.failures.empty() ||
+            now - record.failures.back() >= shared.limits.failure_window);
+  });
+}
+
+void CountFailure(Shared& shared, const asio::ip::address& address) {
+  const Clock::time_point now = Clock::now();
+  if (!shared.addresses.contains(address)) ForgetStale(shared, now);
+  AddressRecord& record = shared.addresses[address];
+  // Connections accepted before the refusal may still fail; they do not start another period.
+  if (now < record.refused_until) return;
+  while (!record.failures.empty() && now - record.failures.front() >= shared.limits.failure_window)
+    record.failures.pop_front();
+  record.failures.push_back(now);
+  if (record.failures.size() < shared.limits.max_failures) return;
+  record.failures.clear();
+  record.refused_until = now + shared.limits.refusal_period;
+  if (!shared.warn) return;
+  std::string line = "RCON: " + address.to_string() + " refused for " +
+                     Seconds(shared.limits.refusal_period) + " after " +
+                     std::to_string(shared.limits.max_failures) + " failed authentications";
+  shared.post([warn = shared.warn, line = std::move(line)] { warn(line); });
+}
+
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
-  Connection(std::shared_ptr<Shared> shared, tcp::socket socket)
+  Connection(std::shared_ptr<Shared> shared, tcp::socket socket, asio::ip::address address)
       : shared_(std::move(shared)),
         socket_(std::move(socket)),
+        address_(std::move(address)),
         auth_deadline_(shared_->io),
         stall_deadline_(shared_->io) {}
 
@@ -164,6 +215,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Disarm(auth_deadline_);
       return Queue(Encode(packet.id, AuthAnswer, ""));
     }
+    if (packet.type == AuthRequest) CountFailure(*shared_, address_);
     Refuse();
   }
 
@@ -192,6 +244,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
             Queue(Encode(packet.id, AuthAnswer, ""));
             break;
           }
+          CountFailure(*shared_, address_);
           return Refuse();
         default:
           // No client asks anything else of a server; answering would only invent a meaning.
@@ -268,6 +321,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   std::shared_ptr<Shared> shared_;
   tcp::socket socket_;
+  asio::ip::address address_;
   asio::steady_timer auth_deadline_;
   asio::steady_timer stall_deadline_;
   std::array<std::uint8_t, 8192> chunk_{};
@@ -295,15 +349,17 @@ void Accept(const std::shared_ptr<Shared>& shared) {
       });
       return;
     }
-    asio::error_code ignored;
-    // Closed before anything is read or written: a connection past the cap costs no more than its
-    // accept.
-    if (shared->connections.size() >= shared->limits.max_connections) {
+    asio::error_code ignored, gone;
+    const tcp::endpoint peer = socket.remote_endpoint(gone);
+    // Closed before anything is read or written: a connection past the cap, or from a refused
+    // address, costs no more than its accept.
+    if (gone || shared->connections.size() >= shared->limits.max_connections ||
+        Refused(*shared, peer.address())) {
       socket.close(ignored);
       return Accept(shared);
     }
     socket.set_option(tcp::no_delay(true), ignored);
-    auto connection = std::make_shared<Connection>(shared, std::move(socket));
+    auto connection = std::make_shared<Connection>(shared, std::move(socket), peer.address());
     shared->connections.insert(connection);
     connection->Start();
     Accept(shared);
@@ -322,13 +378,14 @@ std::unique_ptr<Running> running;
 }  // namespace
 
 std::uint16_t StartServer(std::uint16_t port, std::string password, Execute execute,
-                          PostToGame post, Limits limits) {
+                          PostToGame post, LogWarning warn, Limits limits) {
   std::lock_guard lock(running_mutex);
   if (running) throw std::logic_error("RCON is already listening");
   auto shared = std::make_shared<Shared>();
   shared->password = std::move(password);
   shared->execute = std::move(execute);
   shared->post = std::move(post);
+  shared->warn = std::move(warn);
   shared->limits = limits;
 
   const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
