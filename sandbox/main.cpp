@@ -4,6 +4,7 @@
 // command handler and a detour never run at once. Standard input is read on a thread of its own
 // and RCON on the listener's I/O thread; both only hand work over.
 #include <poll.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -128,6 +129,15 @@ void ReadContent(const std::string& path) {
   }
 }
 
+// Each RCON connection holds a descriptor, and the module must still open its config while they
+// are open; the soft limit is often far below what the system would give.
+void RaiseDescriptorLimit() {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+}
+
 // Work for the game's thread, run in the order it was handed over.
 class GameQueue {
  public:
@@ -184,6 +194,7 @@ void Print(const std::vector<std::string>& lines) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  RaiseDescriptorLimit();
   Options o = ParseOptions(argc, argv);
 
   std::string password;
@@ -220,7 +231,8 @@ int main(int argc, char** argv) {
       std::uint16_t port = Rcon::StartServer(
           *o.rcon_port, password,
           [](std::int32_t id, const std::string& line) { return Console::RunRcon(id, line); },
-          [&queue](std::function<void()> job) { queue.Post(std::move(job)); });
+          [&queue](std::function<void()> job) { queue.Post(std::move(job)); },
+          Sandbox::LogHostWarning);
       std::printf("rcon listening on 127.0.0.1:%u\n", port);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "nestkeep-sandbox: RCON cannot listen on port %u: %s\n",

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -167,18 +168,45 @@ Bytes Raw(std::int32_t size, const Bytes& rest) {
   return out;
 }
 
+// Whole alphabets at a time: replies of megabytes are built often, in sanitizer builds too.
 std::string Pattern(std::size_t length) {
   std::string text;
-  for (std::size_t i = 0; i < length; ++i) text += static_cast<char>('a' + i % 26);
+  text.reserve(length + 26);
+  while (text.size() < length) text += "abcdefghijklmnopqrstuvwxyz";
+  text.resize(length);
   return text;
+}
+
+Bytes Join(const std::vector<Bytes>& parts) {
+  Bytes out;
+  for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+// The limits' times, short enough to keep the suite fast and long enough for a loaded machine to
+// keep within them.
+Rcon::Limits ShortLimits() {
+  Rcon::Limits limits;
+  limits.auth_deadline = 300ms;
+  limits.stall_deadline = 300ms;
+  limits.failure_window = 1000ms;
+  limits.refusal_period = 500ms;
+  return limits;
 }
 
 class RconServer : public testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { Start(); }
+  void Start() {
     port_ = Rcon::StartServer(
         0, Password, [this](std::int32_t id, const std::string& line) { return Run(id, line); },
-        [this](std::function<void()> job) { game_.Post(std::move(job)); });
+        [this](std::function<void()> job) { game_.Post(std::move(job)); },
+        [this](const std::string& line) {
+          if (std::this_thread::get_id() != game_.Id()) off_game_thread_ = true;
+          std::lock_guard lock(mutex_);
+          warnings_.push_back(line);
+        },
+        limits_);
   }
   void TearDown() override {
     Rcon::StopServer();
@@ -209,11 +237,18 @@ class RconServer : public testing::Test {
     return lines_;
   }
 
+  std::vector<std::string> Warnings() {
+    std::lock_guard lock(mutex_);
+    return warnings_;
+  }
+
+  const Rcon::Limits limits_ = ShortLimits();
   GameThread game_;
   std::uint16_t port_ = 0;
   std::atomic<bool> off_game_thread_{false};
   std::mutex mutex_;
   std::vector<std::string> lines_;
+  std::vector<std::string> warnings_;
 };
 
 void ExpectPacket(const std::optional<Rcon::Packet>& p, std::int32_t id, std::int32_t type,
@@ -422,24 +457,25 @@ INSTANTIATE_TEST_SUITE_P(
 // connections.
 TEST_F(RconServer, StopsWithJobsQueuedAndConnectionsMidRead) {
   game_.Pause(true);
-  Client queued(port_);
-  ASSERT_TRUE(queued.Authenticate());
-  for (int i = 0; i < 20; ++i) queued.Send(i, Rcon::ExecRequest, "echo late");
+  std::vector<std::unique_ptr<Client>> queued;
+  for (int c = 0; c < 4; ++c) {
+    queued.push_back(std::make_unique<Client>(port_));
+    ASSERT_TRUE(queued.back()->Authenticate());
+    for (int i = 0; i < 5; ++i) queued.back()->Send(i, Rcon::ExecRequest, "echo late");
+  }
   Client mid_read(port_);
   mid_read.Send(Raw(30, {1, 0}));
-  for (int i = 0; i < 1000 && game_.Queued() < 20; ++i) std::this_thread::sleep_for(5ms);
-  ASSERT_EQ(game_.Queued(), 20u);
+  for (int i = 0; i < 1000 && game_.Queued() < 4; ++i) std::this_thread::sleep_for(5ms);
+  ASSERT_EQ(game_.Queued(), 4u);
 
   Rcon::StopServer();
-  EXPECT_TRUE(queued.Closed());
+  for (const auto& client : queued) EXPECT_TRUE(client->Closed());
   EXPECT_TRUE(mid_read.Closed());
   game_.Pause(false);
   for (int i = 0; i < 200 && game_.Queued() > 0; ++i) std::this_thread::sleep_for(5ms);
   EXPECT_TRUE(Lines().empty()) << "a job ran the game after the server stopped";
 
-  port_ = Rcon::StartServer(
-      0, Password, [this](std::int32_t id, const std::string& line) { return Run(id, line); },
-      [this](std::function<void()> job) { game_.Post(std::move(job)); });
+  Start();
   Client again(port_);
   ASSERT_TRUE(again.Authenticate());
   again.Send(1, Rcon::ExecRequest, "echo restarted");
@@ -453,13 +489,292 @@ TEST_F(RconServer, AGameSlowerThanTheClientLosesNothing) {
   const int count = 1000;
   for (int i = 0; i < count; ++i) c.Send(i, Rcon::ExecRequest, "echo " + std::to_string(i));
   std::this_thread::sleep_for(50ms);
-  EXPECT_LE(game_.Queued(), 64u) << "the server kept reading while the game was behind";
+  EXPECT_LE(game_.Queued(), 1u) << "a connection had more than one request on the game's thread";
   game_.Pause(false);
   ExpectPacket(c.Read(), 1, Rcon::AuthAnswer, "");
   for (int i = 0; i < count; ++i) {
     ExpectPacket(c.Read(), i, 0, std::to_string(i));
     if (HasFatalFailure()) return;
   }
+}
+
+// ---- Limits ----------------------------------------------------------------------------------
+
+// The reply a request must get: a split reply of the test game's pattern, an end marker or an
+// authentication answer.
+void ExpectAnswer(Client& c, const Rcon::Packet& request) {
+  if (request.type == Rcon::ResponseValue)
+    return ExpectPacket(c.Read(), request.id, Rcon::ResponseValue, "");
+  if (request.type == Rcon::AuthRequest)
+    return ExpectPacket(c.Read(), request.id, Rcon::AuthAnswer, "");
+  const std::size_t length = std::stoul(request.body.substr(4));
+  std::string joined;
+  while (joined.size() < length) {
+    auto p = c.Read();
+    ASSERT_TRUE(p) << "reply to " << request.id << " cut short at " << joined.size();
+    ASSERT_EQ(p->id, request.id);
+    joined += p->body;
+  }
+  EXPECT_TRUE(joined == Pattern(length)) << "reply to " << request.id;
+}
+
+struct BackPressureCase {
+  const char* name;
+  std::vector<Rcon::Packet> requests;
+};
+
+std::vector<Rcon::Packet> HugeReplies(int count, bool with_markers_and_reauth) {
+  std::vector<Rcon::Packet> requests;
+  for (std::int32_t id = 1; id <= count; ++id) {
+    requests.push_back({id, Rcon::ExecRequest, "big 1000000"});
+    if (with_markers_and_reauth)
+      requests.push_back(id % 2 ? Rcon::Packet{-id, Rcon::ResponseValue, ""}
+                                : Rcon::Packet{-id, Rcon::AuthRequest, Password});
+  }
+  return requests;
+}
+
+// A client that asks for far more than the kernel's socket buffers hold and reads nothing: the
+// server must stop running its requests, not queue their replies.
+TEST_F(RconServer, AClientThatDoesNotReadStopsItsOwnRequests) {
+  for (const BackPressureCase& k :
+       {BackPressureCase{"HugeReplies", HugeReplies(32, false)},
+        BackPressureCase{"HugeRepliesBetweenMarkersAndReauthentication", HugeReplies(32, true)}}) {
+    SCOPED_TRACE(k.name);
+    const std::size_t before = Lines().size();
+    Client c(port_);
+    ASSERT_TRUE(c.Authenticate());
+    std::vector<Bytes> packets;
+    for (const Rcon::Packet& r : k.requests) packets.push_back(Rcon::Encode(r.id, r.type, r.body));
+    c.Send(Join(packets));
+    std::this_thread::sleep_for(500ms);
+    EXPECT_LE(Lines().size() - before, 16u) << "requests ran while their replies could not leave";
+    for (const Rcon::Packet& r : k.requests) {
+      ExpectAnswer(c, r);
+      if (HasFatalFailure()) return;
+    }
+    EXPECT_EQ(Lines().size() - before, 32u);
+  }
+}
+
+Bytes Auth(std::int32_t id, const std::string& password = Password) {
+  return Rcon::Encode(id, Rcon::AuthRequest, password);
+}
+Bytes Echo(std::int32_t id) {
+  return Rcon::Encode(id, Rcon::ExecRequest, "echo " + std::to_string(id));
+}
+Bytes EchoRange(std::int32_t first, std::int32_t last) {
+  std::vector<Bytes> packets;
+  for (std::int32_t id = first; id <= last; ++id) packets.push_back(Echo(id));
+  return Join(packets);
+}
+std::vector<std::int32_t> Ids(std::initializer_list<std::int32_t> ids, std::int32_t first = 0,
+                              std::int32_t last = -1) {
+  std::vector<std::int32_t> out(ids);
+  for (std::int32_t id = first; id <= last; ++id) out.push_back(id);
+  return out;
+}
+Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t to = SIZE_MAX) {
+  return Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(from),
+               bytes.begin() + static_cast<std::ptrdiff_t>(std::min(to, bytes.size())));
+}
+
+// Connects until the server takes the connection: a slot it frees is seen a moment later.
+bool ServedWithin(std::uint16_t port, std::chrono::milliseconds limit) {
+  for (auto until = std::chrono::steady_clock::now() + limit;
+       std::chrono::steady_clock::now() < until; std::this_thread::sleep_for(20ms)) {
+    Client c(port);
+    if (!c.Authenticate(77)) continue;
+    c.Send(Echo(78));
+    auto p = c.Read();
+    return p && p->id == 78 && p->body == "78";
+  }
+  return false;
+}
+
+struct Step {
+  Bytes bytes;
+  std::chrono::milliseconds then_wait{0};
+  bool release_game_first = false;
+};
+
+struct DeadlineCase {
+  const char* name;
+  bool hold_game;
+  std::vector<Step> steps;
+  std::vector<std::int32_t> answered;  // reply ids in order: 1 authentication, else echoes
+  bool closed;                         // else the connection still answers afterwards
+};
+
+TEST_F(RconServer, DeadlinesCloseOnlyStalledOrUnauthenticatedConnections) {
+  const Bytes auth = Auth(1);
+  const Bytes echo = Echo(200);
+  const Bytes burst = EchoRange(100, 171);
+  const std::size_t half = burst.size() - 13;
+  const std::vector<DeadlineCase> cases = {
+      {"NeverAuthenticates", false, {{{}, 0ms}}, {}, true},
+      {"AuthenticationTrickledPastItsDeadline",
+       false,
+       {{Slice(auth, 0, 5), 200ms},
+        {Slice(auth, 5, 10), 200ms},
+        {Slice(auth, 10, 15), 200ms},
+        {Slice(auth, 15)}},
+       {},
+       true},
+      {"StallsMidPacket", false, {{auth}, {Slice(echo, 0, 9)}}, {1}, true},
+      {"IdleAfterAuthenticating", false, {{auth, 600ms}}, {1}, false},
+      {"SlowButSteadyPacket",
+       false,
+       {{auth},
+        {Slice(echo, 0, 5), 150ms},
+        {Slice(echo, 5, 10), 150ms},
+        {Slice(echo, 10, 15), 150ms},
+        {Slice(echo, 15)}},
+       {1, 200},
+       false},
+      // The game holds the first echo, 64 more wait, and the server stops reading in the middle
+      // of a packet: that pause is ours, not the client's.
+      {"PausedByTheServerIsNoStall",
+       true,
+       {{auth},
+        {Slice(burst, 0, 9), 50ms},
+        {Slice(burst, 9, half), 600ms},
+        {Slice(burst, half), 0ms, true}},
+       Ids({1}, 100, 171),
+       false},
+  };
+  for (const DeadlineCase& k : cases) {
+    SCOPED_TRACE(k.name);
+    game_.Pause(k.hold_game);
+    Client c(port_);
+    for (const Step& step : k.steps) {
+      if (step.release_game_first) game_.Pause(false);
+      c.Send(step.bytes);
+      std::this_thread::sleep_for(step.then_wait);
+    }
+    game_.Pause(false);
+    for (std::int32_t id : k.answered) {
+      if (id == 1)
+        ExpectPacket(c.Read(), id, Rcon::AuthAnswer, "");
+      else
+        ExpectPacket(c.Read(), id, 0, std::to_string(id));
+      if (HasFatalFailure()) return;
+    }
+    if (k.closed) {
+      EXPECT_TRUE(c.Closed());
+    } else {
+      c.Send(Echo(999));
+      ExpectPacket(c.Read(), 999, 0, "999");
+    }
+  }
+}
+
+struct CapCase {
+  const char* name;
+  bool authenticate;  // the connections that take every slot
+  bool close_one;     // else their authentication deadline frees the slots
+};
+
+TEST_F(RconServer, ConnectionsPastTheCapAreClosedAtAccept) {
+  for (const CapCase& k : {CapCase{"AuthenticatedPanels", true, true},
+                           CapCase{"UnauthenticatedSockets", false, false}}) {
+    SCOPED_TRACE(k.name);
+    std::vector<std::unique_ptr<Client>> held;
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(limits_.max_connections); ++i) {
+      held.push_back(std::make_unique<Client>(port_));
+      if (k.authenticate) {
+        ASSERT_TRUE(held.back()->Authenticate(i));
+      }
+    }
+    Client extra(port_);
+    extra.Send(Auth(99));
+    EXPECT_TRUE(extra.Closed());
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(held.size()); ++i) {
+      if (k.authenticate) {
+        held[static_cast<std::size_t>(i)]->Send(Echo(i));
+        ExpectPacket(held[static_cast<std::size_t>(i)]->Read(), i, 0, std::to_string(i));
+      } else {
+        EXPECT_TRUE(held[static_cast<std::size_t>(i)]->Closed());
+      }
+    }
+    if (k.close_one) held.pop_back();
+    EXPECT_TRUE(ServedWithin(port_, 2s));
+  }
+}
+
+enum class Attempt { WrongPassword, WrongReauthentication, CommandFirst };
+
+struct RefusalCase {
+  const char* name;
+  Attempt attempt;
+  int first;  // attempts, each on a connection of its own
+  std::chrono::milliseconds pause;
+  int second;       // attempts after the pause
+  bool open_first;  // every connection opened before any attempt
+  bool refused;
+};
+
+void Fail(Attempt attempt, Client& c) {
+  if (attempt == Attempt::WrongReauthentication) {
+    ASSERT_TRUE(c.Authenticate(5));
+  }
+  c.Send(6, attempt == Attempt::CommandFirst ? Rcon::ExecRequest : Rcon::AuthRequest, "wrong");
+  ExpectPacket(c.Read(), Rcon::RefusedId, Rcon::AuthAnswer, "");
+  EXPECT_TRUE(c.Closed());
+}
+
+TEST_F(RconServer, RepeatedFailuresRefuseTheAddressForAWhile) {
+  const std::string line = "RCON: 127.0.0.1 refused for 0.5 s after 10 failed authentications";
+  for (const RefusalCase& k : {
+           RefusalCase{"NineWrongPasswords", Attempt::WrongPassword, 9, 0ms, 0, false, false},
+           RefusalCase{"TenWrongPasswords", Attempt::WrongPassword, 10, 0ms, 0, false, true},
+           RefusalCase{"TenWrongReauthentications", Attempt::WrongReauthentication, 10, 0ms, 0,
+                       false, true},
+           RefusalCase{"TenSpreadWiderThanTheWindow", Attempt::WrongPassword, 5, 1200ms, 5, false,
+                       false},
+           RefusalCase{"TenCommandsBeforeAuthenticating", Attempt::CommandFirst, 10, 0ms, 0, false,
+                       false},
+           // Connections accepted before the refusal still fail; the one refusal is logged once.
+           RefusalCase{"TwentyOnConnectionsOpenedBefore", Attempt::WrongPassword, 20, 0ms, 0, true,
+                       true},
+       }) {
+    SCOPED_TRACE(k.name);
+    Rcon::StopServer();
+    {
+      std::lock_guard lock(mutex_);
+      warnings_.clear();
+    }
+    Start();
+    Client bystander(port_);
+    ASSERT_TRUE(bystander.Authenticate());
+    for (int group = 0; group < 2; ++group) {
+      if (group == 1) std::this_thread::sleep_for(k.pause);
+      const int count = group == 0 ? k.first : k.second;
+      std::vector<std::unique_ptr<Client>> opened;
+      for (int i = 0; i < count && k.open_first; ++i)
+        opened.push_back(std::make_unique<Client>(port_));
+      for (int i = 0; i < count; ++i) {
+        auto c = k.open_first ? std::move(opened[static_cast<std::size_t>(i)])
+                              : std::make_unique<Client>(port_);
+        Fail(k.attempt, *c);
+        if (HasFatalFailure()) return;
+      }
+    }
+    if (k.refused) {
+      for (int i = 0; i < 3; ++i) {
+        Client refused(port_);
+        refused.Send(Auth(7));
+        EXPECT_TRUE(refused.Closed()) << "attempt " << i << " during the refusal";
+      }
+      for (int i = 0; i < 200 && Warnings().empty(); ++i) std::this_thread::sleep_for(10ms);
+      bystander.Send(Echo(8));
+      ExpectPacket(bystander.Read(), 8, 0, "8");
+      std::this_thread::sleep_for(limits_.refusal_period);
+    }
+    EXPECT_TRUE(ServedWithin(port_, 1s));
+    EXPECT_EQ(Warnings(), k.refused ? std::vector<std::string>{line} : std::vector<std::string>{});
+  }
+  EXPECT_FALSE(off_game_thread_);
 }
 
 TEST(RconServerStart, ABusyPortThrows) {

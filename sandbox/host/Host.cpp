@@ -102,6 +102,8 @@ void AddLogSink(spdlog::sink_ptr sink) {
   RenewHostLogger();
 }
 
+void LogHostWarning(std::string_view line) { HostLogger().warn("{}", line); }
+
 void SetCurrentDir(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
   CurrentDir() = std::move(dir);

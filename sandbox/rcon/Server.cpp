@@ -1,15 +1,20 @@
 // One I/O thread owns the listener and every connection, so connection state needs no locks. The
 // game's thread sees only jobs: each holds the shared server state (to post its replies back) and
 // a weak reference to its connection, which it never touches itself.
+//
+// A connection has at most one request on the game's thread at a time, and the next is handed over
+// only once the reply before it is queued and the queued output is below the bound. A reply's size
+// is known only once the game has run the request, so this is what keeps a connection's output
+// within the bound plus one reply, and its answers in request order.
 #include "sandbox/rcon/Server.h"
 
 #include <asio.hpp>
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -24,13 +29,18 @@ namespace Rcon {
 namespace {
 
 using asio::ip::tcp;
+using Clock = asio::steady_timer::clock_type;
 
-// A client that sends faster than the game answers is not read further until it catches up, so
-// it cannot grow the game's queue or our output without bound.
-constexpr std::size_t MaxJobsInFlight = 64;
-constexpr std::size_t MaxOutputBytes = 1 << 20;
+// Decoded requests that wait for their turn; past this a connection is not read further.
+constexpr std::size_t MaxWaitingRequests = 64;
 
 class Connection;
+
+// Failed authentications from one address within the window, and until when it is refused.
+struct AddressRecord {
+  std::deque<Clock::time_point> failures;
+  Clock::time_point refused_until{};
+};
 
 // Outlives StopServer while a queued game job still holds it, so that a job finishing late can
 // still post into the (then idle) I/O context; what it posts is simply never run.
@@ -41,43 +51,84 @@ struct Shared {
   std::string password;
   Execute execute;
   PostToGame post;
+  LogWarning warn;
+  Limits limits;
   std::atomic<bool> stopping{false};
-  std::set<std::shared_ptr<Connection>> connections;  // I/O thread only
+  std::set<std::shared_ptr<Connection>> connections;     // I/O thread only
+  std::map<asio::ip::address, AddressRecord> addresses;  // I/O thread only
 };
 
-enum class Job { Execute, EndMarker, AuthAccepted, AuthRefused };
-
-std::vector<RconReply> RunJob(Shared& shared, Job job, std::int32_t id, const std::string& body) {
-  switch (job) {
-    case Job::Execute:
-      try {
-        return shared.execute(id, body);
-      } catch (const std::exception& e) {
-        // The game's loop must go on; the client learns why it got nothing useful.
-        return {RconReply{id, ResponseValue, std::string("error: ") + e.what()}};
-      }
-    case Job::EndMarker:
-      return {RconReply{id, ResponseValue, ""}};
-    case Job::AuthAccepted:
-      return {RconReply{id, AuthAnswer, ""}};
-    case Job::AuthRefused:
-      return {RconReply{RefusedId, AuthAnswer, ""}};
+std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::string& line) {
+  try {
+    return shared.execute(id, line);
+  } catch (const std::exception& e) {
+    // The game's loop must go on; the client learns why it got nothing useful.
+    return {RconReply{id, ResponseValue, std::string("error: ") + e.what()}};
   }
-  return {};
+}
+
+std::string Seconds(std::chrono::milliseconds duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", static_cast<double>(duration.count()) / 1000);
+  return text;
+}
+
+bool Refused(const Shared& shared, const asio::ip::address& address) {
+  const auto it = shared.addresses.find(address);
+  return it != shared.addresses.end() && Clock::now() < it->second.refused_until;
+}
+
+// Drops the records that no longer count for anything, so that clients binding many loopback
+// addresses cannot grow the table.
+void ForgetStale(Shared& shared, Clock::time_point now) {
+  std::erase_if(shared.addresses, [&](const auto& entry) {
+    const AddressRecord& record = entry.second;
+    return now >= record.refused_until &&
+           (record.failures.empty() ||
+            now - record.failures.back() >= shared.limits.failure_window);
+  });
+}
+
+void CountFailure(Shared& shared, const asio::ip::address& address) {
+  const Clock::time_point now = Clock::now();
+  if (!shared.addresses.contains(address)) ForgetStale(shared, now);
+  AddressRecord& record = shared.addresses[address];
+  // Connections accepted before the refusal may still fail; they do not start another period.
+  if (now < record.refused_until) return;
+  while (!record.failures.empty() && now - record.failures.front() >= shared.limits.failure_window)
+    record.failures.pop_front();
+  record.failures.push_back(now);
+  if (record.failures.size() < shared.limits.max_failures) return;
+  record.failures.clear();
+  record.refused_until = now + shared.limits.refusal_period;
+  if (!shared.warn) return;
+  std::string line = "RCON: " + address.to_string() + " refused for " +
+                     Seconds(shared.limits.refusal_period) + " after " +
+                     std::to_string(shared.limits.max_failures) + " failed authentications";
+  shared.post([warn = shared.warn, line = std::move(line)] { warn(line); });
 }
 
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
-  Connection(std::shared_ptr<Shared> shared, tcp::socket socket)
-      : shared_(std::move(shared)), socket_(std::move(socket)) {}
+  Connection(std::shared_ptr<Shared> shared, tcp::socket socket, asio::ip::address address)
+      : shared_(std::move(shared)),
+        socket_(std::move(socket)),
+        address_(std::move(address)),
+        auth_deadline_(shared_->io),
+        stall_deadline_(shared_->io) {}
 
-  void Start() { Read(); }
+  void Start() {
+    Arm(auth_deadline_, shared_->limits.auth_deadline);
+    Read();
+  }
 
   void Close() {
     if (closed_) return;
     closed_ = true;
     asio::error_code ignored;
     socket_.close(ignored);
+    auth_deadline_.cancel();
+    stall_deadline_.cancel();
     shared_->connections.erase(shared_from_this());
   }
 
@@ -86,8 +137,27 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // gets what it asked for; a refused one gets its answer, then an orderly close.
   enum class Ending { None, AfterReplies, Refused };
 
+  // A deadline that closes the connection when it passes. A wait that was already due when the
+  // deadline moved finds it moved and does nothing.
+  void Arm(asio::steady_timer& deadline, std::chrono::milliseconds after) {
+    deadline.expires_after(after);
+    deadline.async_wait([self = shared_from_this(), &deadline](asio::error_code ec) {
+      if (!ec && !self->closed_ && deadline.expiry() <= Clock::now()) self->Close();
+    });
+  }
+
+  static void Disarm(asio::steady_timer& deadline) {
+    if (deadline.expiry() != Clock::time_point::max())
+      deadline.expires_at(Clock::time_point::max());
+  }
+
   void Read() {
     reading_ = true;
+    // A stall counts only in the middle of a packet, and from the last bytes that came.
+    if (input_.empty())
+      Disarm(stall_deadline_);
+    else
+      Arm(stall_deadline_, shared_->limits.stall_deadline);
     socket_.async_read_some(asio::buffer(chunk_),
                             [self = shared_from_this()](asio::error_code ec, std::size_t n) {
                               self->reading_ = false;
@@ -101,14 +171,21 @@ class Connection : public std::enable_shared_from_this<Connection> {
       if (ec != asio::error::eof || !input_.empty()) return Close();
       eof_ = true;
       ending_ = Ending::AfterReplies;
+      Disarm(stall_deadline_);
       return MaybeFinish();
     }
     input_.insert(input_.end(), chunk_.begin(), chunk_.begin() + static_cast<std::ptrdiff_t>(n));
     Process();
   }
 
-  bool Paused() const { return in_flight_ >= MaxJobsInFlight || output_bytes_ >= MaxOutputBytes; }
+  bool Paused() const {
+    return waiting_.size() >= MaxWaitingRequests ||
+           output_bytes_ >= shared_->limits.max_queued_output;
+  }
 
+  bool CanRead() const { return !closed_ && !reading_ && !eof_ && ending_ == Ending::None; }
+
+  // Decodes what has come as far as the bounds allow, then reads on if they still allow.
   void Process() {
     std::size_t at = 0;
     while (ending_ == Ending::None && !Paused()) {
@@ -119,42 +196,68 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Handle(std::move(d.packet));
     }
     input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(at));
-    if (ending_ == Ending::None && !Paused() && !reading_ && !eof_ && !closed_) Read();
+    if (CanRead() && !Paused()) return Read();
+    // Not reading because of our own bounds is no stall of the client's.
+    Disarm(stall_deadline_);
+  }
+
+  void Resume() {
+    if (CanRead() && !Paused()) Process();
   }
 
   void Handle(Packet packet) {
-    if (!authenticated_) {
-      if (packet.type == AuthRequest && packet.body == shared_->password) {
-        authenticated_ = true;
-        Queue(Encode(packet.id, AuthAnswer, ""));
-      } else {
-        Queue(Encode(RefusedId, AuthAnswer, ""));
-        ending_ = Ending::Refused;
-      }
-      return;
+    if (authenticated_) {
+      waiting_.push_back(std::move(packet));
+      return Pump();
     }
-    // Every request after authentication goes through the game's queue, even those the game has
-    // no part in, because that queue is what keeps the answers in request order.
-    switch (packet.type) {
-      case ExecRequest:
-        return ToGame(Job::Execute, packet.id, std::move(packet.body));
-      case ResponseValue:
-        return ToGame(Job::EndMarker, packet.id, {});
-      case AuthRequest:
-        if (packet.body == shared_->password) return ToGame(Job::AuthAccepted, packet.id, {});
-        ending_ = Ending::Refused;
-        return ToGame(Job::AuthRefused, packet.id, {});
-      default:
-        // No client asks anything else of a server; answering would only invent a meaning.
-        return;
+    if (packet.type == AuthRequest && packet.body == shared_->password) {
+      authenticated_ = true;
+      Disarm(auth_deadline_);
+      return Queue(Encode(packet.id, AuthAnswer, ""));
+    }
+    if (packet.type == AuthRequest) CountFailure(*shared_, address_);
+    Refuse();
+  }
+
+  void Refuse() {
+    Queue(Encode(RefusedId, AuthAnswer, ""));
+    ending_ = Ending::Refused;
+    waiting_.clear();
+  }
+
+  // Answers waiting requests in order, as long as none is on the game's thread and the output
+  // is within its bound.
+  void Pump() {
+    while (!closed_ && !busy_ && !waiting_.empty() &&
+           output_bytes_ < shared_->limits.max_queued_output) {
+      Packet packet = std::move(waiting_.front());
+      waiting_.pop_front();
+      switch (packet.type) {
+        case ExecRequest:
+          ToGame(packet.id, std::move(packet.body));
+          break;
+        case ResponseValue:
+          Queue(Encode(packet.id, ResponseValue, ""));
+          break;
+        case AuthRequest:
+          if (packet.body == shared_->password) {
+            Queue(Encode(packet.id, AuthAnswer, ""));
+            break;
+          }
+          CountFailure(*shared_, address_);
+          return Refuse();
+        default:
+          // No client asks anything else of a server; answering would only invent a meaning.
+          break;
+      }
     }
   }
 
-  void ToGame(Job job, std::int32_t id, std::string body) {
-    ++in_flight_;
-    shared_->post([shared = shared_, weak = weak_from_this(), job, id, body = std::move(body)] {
+  void ToGame(std::int32_t id, std::string line) {
+    busy_ = true;
+    shared_->post([shared = shared_, weak = weak_from_this(), id, line = std::move(line)] {
       if (shared->stopping) return;
-      std::vector<RconReply> replies = RunJob(*shared, job, id, body);
+      std::vector<RconReply> replies = RunExecute(*shared, id, line);
       asio::post(shared->io, [weak, replies = std::move(replies)] {
         if (auto self = weak.lock()) self->Deliver(replies);
       });
@@ -162,10 +265,11 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   void Deliver(const std::vector<RconReply>& replies) {
-    --in_flight_;
+    busy_ = false;
     if (closed_) return;
     for (const RconReply& reply : replies)
       for (std::string_view body : SplitBody(reply.text)) Queue(Encode(reply.id, reply.type, body));
+    Pump();
     Resume();
     MaybeFinish();
   }
@@ -186,23 +290,23 @@ class Connection : public std::enable_shared_from_this<Connection> {
                         if (ec) return self->Close();
                         self->output_bytes_ -= self->output_.front().size();
                         self->output_.pop_front();
-                        if (!self->output_.empty()) return self->Write();
+                        if (!self->output_.empty()) self->Write();
+                        self->Pump();
                         self->Resume();
                         self->MaybeFinish();
                       });
   }
 
-  void Resume() {
-    if (!closed_ && !reading_ && !eof_ && ending_ == Ending::None && !Paused()) Process();
-  }
-
   void MaybeFinish() {
-    if (closed_ || ending_ == Ending::None || in_flight_ || writing_ || !output_.empty()) return;
+    if (closed_ || ending_ == Ending::None || busy_ || !waiting_.empty() || writing_ ||
+        !output_.empty())
+      return;
     if (ending_ == Ending::AfterReplies || eof_) return Close();
     // Closing with unread input would reset the connection and could destroy the refusal before
-    // the client reads it; so stop sending and wait for the client to hang up.
+    // the client reads it; so stop sending and wait for the client to hang up, but not for long.
     asio::error_code ignored;
     socket_.shutdown(tcp::socket::shutdown_send, ignored);
+    Arm(stall_deadline_, shared_->limits.stall_deadline);
     Discard();
   }
 
@@ -217,11 +321,15 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   std::shared_ptr<Shared> shared_;
   tcp::socket socket_;
+  asio::ip::address address_;
+  asio::steady_timer auth_deadline_;
+  asio::steady_timer stall_deadline_;
   std::array<std::uint8_t, 8192> chunk_{};
   std::vector<std::uint8_t> input_;
+  std::deque<Packet> waiting_;
   std::deque<std::vector<std::uint8_t>> output_;
   std::size_t output_bytes_ = 0;
-  std::size_t in_flight_ = 0;
+  bool busy_ = false;  // a request of ours is on the game's thread
   bool authenticated_ = false;
   bool reading_ = false;
   bool writing_ = false;
@@ -241,9 +349,17 @@ void Accept(const std::shared_ptr<Shared>& shared) {
       });
       return;
     }
-    asio::error_code ignored;
+    asio::error_code ignored, gone;
+    const tcp::endpoint peer = socket.remote_endpoint(gone);
+    // Closed before anything is read or written: a connection past the cap, or from a refused
+    // address, costs no more than its accept.
+    if (gone || shared->connections.size() >= shared->limits.max_connections ||
+        Refused(*shared, peer.address())) {
+      socket.close(ignored);
+      return Accept(shared);
+    }
     socket.set_option(tcp::no_delay(true), ignored);
-    auto connection = std::make_shared<Connection>(shared, std::move(socket));
+    auto connection = std::make_shared<Connection>(shared, std::move(socket), peer.address());
     shared->connections.insert(connection);
     connection->Start();
     Accept(shared);
@@ -262,13 +378,15 @@ std::unique_ptr<Running> running;
 }  // namespace
 
 std::uint16_t StartServer(std::uint16_t port, std::string password, Execute execute,
-                          PostToGame post) {
+                          PostToGame post, LogWarning warn, Limits limits) {
   std::lock_guard lock(running_mutex);
   if (running) throw std::logic_error("RCON is already listening");
   auto shared = std::make_shared<Shared>();
   shared->password = std::move(password);
   shared->execute = std::move(execute);
   shared->post = std::move(post);
+  shared->warn = std::move(warn);
+  shared->limits = limits;
 
   const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
   shared->acceptor.open(endpoint.protocol());

@@ -140,6 +140,8 @@ async function startSandbox() {
     port,
     configPath,
     output: () => stdout,
+    errors: () => stderr,
+    console: (line) => child.stdin.write(`${line}\n`),
     async stop() {
       child.stdin.end();
       try {
@@ -152,6 +154,14 @@ async function startSandbox() {
       }
     },
   };
+}
+
+async function eventually(check, ms, what) {
+  const until = Date.now() + ms;
+  while (!check()) {
+    if (Date.now() > until) throw new Error(`timed out after ${ms} ms: ${what}`);
+    await new Promise((resolve) => setTimeout(resolve, 20));
+  }
 }
 
 async function libraryClient(port) {
@@ -329,5 +339,44 @@ describe('nestkeep-sandbox over RCON', () => {
       }
     });
     await withTimeout(Promise.all([...work, ...library]), 60000, 'all clients');
+  });
+});
+
+// A sandbox of its own: the refusal covers every client on 127.0.0.1 for a minute.
+describe('nestkeep-sandbox after repeated wrong passwords', () => {
+  let sandbox;
+  before(async () => { sandbox = await startSandbox(); });
+  after(async () => {
+    const { code, signal } = await sandbox.stop();
+    assert.equal(signal, null);
+    assert.equal(code, 0);
+  });
+
+  it('refuses the address, logs it once, and keeps open connections and the console', async () => {
+    const panel = await libraryClient(sandbox.port);
+    try {
+      for (let i = 0; i < 10; ++i) {
+        const raw = await RawClient.open(sandbox.port);
+        raw.request(i, AUTH, `guess-${i}`);
+        assert.deepEqual(await raw.packet(), { id: -1, type: AUTH_ANSWER, body: '' });
+        await raw.closedByServer();
+      }
+      for (let i = 0; i < 3; ++i) {
+        const raw = await RawClient.open(sandbox.port);
+        raw.request(1, AUTH, PASSWORD);
+        await raw.closedByServer();
+        assert.equal(raw.input.length, 0, 'a refused connection got an answer');
+      }
+      assert.match(await withTimeout(panel.execute('memory'), 5000, 'panel'), /^memory blocks=\d+$/);
+      sandbox.console('rcon memory');
+      await eventually(() => /^rcon id=1 type=0: memory blocks=\d+$/m.test(sandbox.output()), 5000,
+        "the console's rcon");
+      const refusals = () => sandbox.errors().match(/\[ArkApi\]\[warning\] RCON: .*$/gm) ?? [];
+      await eventually(() => refusals().length > 0, 5000, 'the log line');
+      assert.deepEqual(refusals(),
+        ['[ArkApi][warning] RCON: 127.0.0.1 refused for 60 s after 10 failed authentications']);
+    } finally {
+      await panel.disconnect();
+    }
   });
 });
