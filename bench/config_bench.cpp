@@ -1,13 +1,12 @@
 // ReadConfig on generated files, beside parsing the same bytes with the JSON library alone.
 #include <benchmark/benchmark.h>
+#include <fmt/format.h>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
-
-#include <fmt/format.h>
 #include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "bench/Main.h"
 #include "plugin/config/ConfigFile.h"
@@ -19,8 +18,9 @@ namespace {
 std::string MakeConfig(int species, int foods) {
   std::string text = "{\n  \"General\": {\"ReplaceCuddleTypeWalk\": true},\n  \"Dinolist\": {\n";
   for (int i = 0; i < species; ++i)
-    text += fmt::format("    \"Species{:05}\": {{\"CuddleIntervalTime\": {}, \"CuddleIncreasePercent\": {}}}{}\n",
-                        i, 5 + i % 55, 0.01 * (1 + i % 50), i + 1 < species ? "," : "");
+    text += fmt::format(
+        "    \"Species{:05}\": {{\"CuddleIntervalTime\": {}, \"CuddleIncreasePercent\": {}}}{}\n",
+        i, 5 + i % 55, 0.01 * (1 + i % 50), i + 1 < species ? "," : "");
   text += "  },\n  \"Footlist\": [\n";
   for (int i = 0; i < foods; ++i)
     text += fmt::format("    \"Blueprint'/Game/Nursery/Foods/Food{0:04}.Food{0:04}'\"{1}\n", i,
@@ -38,7 +38,8 @@ const std::string& ServerWith(int species, int foods) {
   auto& dir = ServerDirs()[{species, foods}];
   if (dir.empty()) {
     dir = (std::filesystem::temp_directory_path() /
-           fmt::format("nestkeep-bench-{}-{}-{}", getpid(), species, foods)).string();
+           fmt::format("nestkeep-bench-{}-{}-{}", getpid(), species, foods))
+              .string();
     std::filesystem::create_directories(dir + "/ArkApi/Plugins/Nestkeep");
     std::ofstream(dir + "/ArkApi/Plugins/Nestkeep/config.json") << MakeConfig(species, foods);
   }
@@ -53,7 +54,8 @@ std::string Bytes(const std::string& dir) {
 }
 
 void ReadConfigBench(benchmark::State& state) {
-  const std::string& dir = ServerWith(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  const std::string& dir =
+      ServerWith(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
   Sandbox::SetCurrentDir(dir);
   PluginLogger() = std::make_shared<spdlog::logger>("Nestkeep");
   for (auto _ : state) {
@@ -63,13 +65,18 @@ void ReadConfigBench(benchmark::State& state) {
 }
 
 void BareParse(benchmark::State& state) {
-  const std::string bytes = Bytes(ServerWith(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+  const std::string bytes =
+      Bytes(ServerWith(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
   for (auto _ : state) benchmark::DoNotOptimize(nlohmann::json::parse(bytes));
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 
 BENCHMARK(BareParse)->Args({200, 20})->Args({10000, 1000})->Unit(benchmark::kMicrosecond);
-BENCHMARK(ReadConfigBench)->Name("ReadConfig")->Args({200, 20})->Args({10000, 1000})->Unit(benchmark::kMicrosecond);
+BENCHMARK(ReadConfigBench)
+    ->Name("ReadConfig")
+    ->Args({200, 20})
+    ->Args({10000, 1000})
+    ->Unit(benchmark::kMicrosecond);
 
 // ReadConfig beside the bare parse of the same file, per size.
 void PrintRatios(const BenchmarkRuns& runs) {

@@ -18,10 +18,14 @@ struct Case {
 };
 
 const Case Cases[] = {
-    {"cuddling/floor", Bench::Floor, false, [](auto* d) { Game::RequestCuddle(d, 1000, 0, nullptr); }},
-    {"cuddling/unlisted", Bench::Unlisted, false, [](auto* d) { Game::RequestCuddle(d, 1000, 0, nullptr); }},
-    {"cuddling/listed", Bench::Listed, false, [](auto* d) { Game::RequestCuddle(d, 1000, 0, nullptr); }},
-    {"cuddling/listed_food_loaded", Bench::Listed, true, [](auto* d) { Game::RequestCuddle(d, 1000, 1, nullptr); }},
+    {"cuddling/floor", Bench::Floor, false,
+     [](auto* d) { Game::RequestCuddle(d, 1000, 0, nullptr); }},
+    {"cuddling/unlisted", Bench::Unlisted, false,
+     [](auto* d) { Game::RequestCuddle(d, 1000, 0, nullptr); }},
+    {"cuddling/listed", Bench::Listed, false,
+     [](auto* d) { Game::RequestCuddle(d, 1000, 0, nullptr); }},
+    {"cuddling/listed_food_loaded", Bench::Listed, true,
+     [](auto* d) { Game::RequestCuddle(d, 1000, 1, nullptr); }},
     {"update/floor", Bench::Floor, false, [](auto* d) { Game::SetImprinting(d, 0.3f); }},
     {"update/unlisted", Bench::Unlisted, false, [](auto* d) { Game::SetImprinting(d, 0.3f); }},
     {"update/listed", Bench::Listed, false, [](auto* d) { Game::SetImprinting(d, 0.3f); }},

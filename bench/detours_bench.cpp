@@ -21,7 +21,8 @@ using Bench::Unlisted;
 void Report(benchmark::State& state, std::uint64_t heap, std::uint64_t engine) {
   const auto calls = static_cast<double>(state.iterations());
   state.counters["heap_allocs"] = static_cast<double>(HeapAllocations() - heap) / calls;
-  state.counters["engine_blocks"] = static_cast<double>(Sandbox::TotalAllocations() - engine) / calls;
+  state.counters["engine_blocks"] =
+      static_cast<double>(Sandbox::TotalAllocations() - engine) / calls;
 }
 
 void Cuddling(benchmark::State& state, Setup setup, std::uint8_t kind, bool foods) {

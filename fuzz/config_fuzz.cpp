@@ -1,6 +1,7 @@
 // Arbitrary bytes as config.json, through the real reading code: ReadConfig never crashes and never
 // throws; when it gives false it has logged exactly one line, within the bound of a log line, and
 // left the running configuration as it was.
+#include <spdlog/sinks/ostream_sink.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,8 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include <spdlog/sinks/ostream_sink.h>
 
 #include "plugin/config/ConfigFile.h"
 #include "plugin/lifecycle/Lifecycle.h"

@@ -114,7 +114,8 @@ std::string DefaultModulePath() {
   const auto here = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
   const auto beside = here / "libNestkeep.so";
   const auto installed = here.parent_path() / "ArkApi/Plugins/Nestkeep/libNestkeep.so";
-  return (std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside : installed)
+  return (std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside
+                                                                                 : installed)
       .string();
 }
 
@@ -235,8 +236,8 @@ int main(int argc, char** argv) {
           Sandbox::LogHostWarning);
       std::printf("rcon listening on 127.0.0.1:%u\n", port);
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "nestkeep-sandbox: RCON cannot listen on port %u: %s\n",
-                   *o.rcon_port, e.what());
+      std::fprintf(stderr, "nestkeep-sandbox: RCON cannot listen on port %u: %s\n", *o.rcon_port,
+                   e.what());
       Sandbox::UnloadModule();
       return 1;
     }

@@ -4,14 +4,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <spdlog/sinks/ostream_sink.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <spdlog/sinks/ostream_sink.h>
 
 #include "plugin/config/Config.h"
 #include "plugin/lifecycle/Lifecycle.h"

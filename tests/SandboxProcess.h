@@ -15,9 +15,9 @@
 #include "tests/support/Scratch.h"
 
 struct SandboxRun {
-  int status = -1;                // exit status
-  std::vector<std::string> out;   // standard output, a line each
-  std::vector<std::string> err;   // standard error, a line each
+  int status = -1;               // exit status
+  std::vector<std::string> out;  // standard output, a line each
+  std::vector<std::string> err;  // standard error, a line each
 };
 
 // Where the build put the programs, and where the sources are; the environment may say otherwise.

@@ -97,7 +97,8 @@ TEST_F(Check, Failures) {
        "parsing value - unexpected end of input; expected '[', '{', or a literal"},
       {R"({"Footlist": ["Berry"]})", R"(Footlist element "Berry" is not of the form Type'Path')"},
       {R"({"Dinolist": {}})", "[json.exception.type_error.306] cannot use value() with null"},
-      // The module reads nothing of this; its verdict, and so the checker's, is that it is too deep.
+      // The module reads nothing of this; its verdict, and so the checker's, is that it is too
+      // deep.
       {R"({"General": {}, "Notes": )" + std::string(1000000, '[') + std::string(1000000, ']') + "}",
        "config.json is nested deeper than 512 levels of arrays and objects"},
   };
@@ -213,14 +214,13 @@ TEST_F(Check, Warnings) {
       {"increase as a percentage",
        species("5", "25"),
        {R"("A": CuddleIncreasePercent is 25, above 1; it is a fraction of full imprinting (0.25 is a quarter; 25 is not 25%), so a single cuddle completes imprinting)"}},
-      {"increase of exactly 1",
-       species("5", "1"),
-       {}},
+      {"increase of exactly 1", species("5", "1"), {}},
       {"repeated keys",
        R"({"General": {}, "General": {}, "Dinolist": {"A": {)" + ok + R"(}, "A": {}, "A": 1}})",
        {R"(key "General" is given 2 times; the first counts and the others are ignored)",
         R"(key "Dinolist/A" is given 3 times; the first counts and the others are ignored)"}},
-      // A note costs the same however deep or long: long names are cut, a deep path loses its middle.
+      // A note costs the same however deep or long: long names are cut, a deep path loses its
+      // middle.
       {"repeated key deep down",
        R"({"General": {}, "Dinolist": {"A": {)" + ok + R"(}}, "Notes": )" + deep_repeat + "}",
        {"key \"Notes/" + std::string(64, 'n') +

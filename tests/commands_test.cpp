@@ -1,7 +1,8 @@
 // The reload command handlers and their replies.
+#include "plugin/commands/Commands.h"
+
 #include <cmath>
 
-#include "plugin/commands/Commands.h"
 #include "tests/Fixture.h"
 
 namespace {

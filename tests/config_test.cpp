@@ -1,11 +1,11 @@
 // Reading config.json into the running configuration, and the readers the detours use.
+#include <gmock/gmock.h>
+
 #include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <regex>
 #include <set>
-
-#include <gmock/gmock.h>
 
 #include "plugin/config/ConfigFile.h"
 #include "plugin/lifecycle/LogLine.h"
@@ -89,8 +89,7 @@ const std::vector<Failure> Failures = {
     // What is not a regular file fails at once, and a huge one before it is read.
     {"a directory", "", "Can't open config.json", Special::Directory},
     {"a pipe nobody writes into", "", "Can't open config.json", Special::Fifo},
-    {"a link to a device that never ends", "", "Can't open config.json",
-     Special::LinkToZeroDevice},
+    {"a link to a device that never ends", "", "Can't open config.json", Special::LinkToZeroDevice},
     {"a file one byte over 64 MiB", "", TooLarge, Special::Huge},
     {"nested too deep", WithGeneral(R"("Footlist": )" + std::string(600, '[')),
      std::string(ConfigTooDeep)},
@@ -277,8 +276,8 @@ TEST_F(ConfigRead, DeepNestingIsRefusedPastTheBound) {
     for (char c : place.before) above += c == '{' || c == '[' ? 1 : c == '}' || c == ']' ? -1 : 0;
     for (const bool arrays : {true, false}) {
       for (const int depth : {MaxConfigDepth, MaxConfigDepth + 1, 1000000}) {
-        SCOPED_TRACE(::testing::Message() << place.where << (arrays ? ", arrays " : ", objects ")
-                                          << depth << " deep");
+        SCOPED_TRACE(::testing::Message()
+                     << place.where << (arrays ? ", arrays " : ", objects ") << depth << " deep");
         Put(place.before + nest(arrays, depth - above) + place.after);
         const bool read = ReadConfig();
         const auto lines = TakeLogLines();
@@ -329,7 +328,8 @@ TEST(LogText, CutAtACharacterBoundary) {
   // A two-byte character that would straddle the cut goes whole.
   const std::string mark = "... (cut, 1034 bytes in all)";
   const std::size_t keep = MaxLogText - mark.size();
-  const std::string wide = std::string(keep - 1, 'a') + "\xC3\xA9" + std::string(1034 - keep - 1, 'b');
+  const std::string wide =
+      std::string(keep - 1, 'a') + "\xC3\xA9" + std::string(1034 - keep - 1, 'b');
   const struct {
     std::string text, want;
   } cases[] = {

@@ -1,9 +1,9 @@
 // The cuddle request detour, driven through the game's real hook path.
+#include <gmock/gmock.h>
+
 #include <cmath>
 #include <limits>
 #include <set>
-
-#include <gmock/gmock.h>
 
 #include "plugin/hooks/Hooks.h"
 #include "tests/Fixture.h"
@@ -51,17 +51,24 @@ TEST_F(Cuddling, KindAndFoodFollowTheDecisionTable) {
     Passed food_passed;
     Log log;
   } cases[] = {
-      {1, Replaced, Empty, 1, GameFood, Silent},   {1, Kept, Empty, 1, GameFood, Silent},
-      {1, Replaced, Loads, 1, LoadedFood, Silent}, {1, Kept, Loads, 1, LoadedFood, Silent},
-      {1, Replaced, DoesNotLoad, 1, GameFood, Logged}, {1, Kept, DoesNotLoad, 1, GameFood, Logged},
-      {2, Replaced, Empty, 0, GameFood, Silent},   {2, Replaced, Loads, 1, LoadedFood, Silent},
-      {2, Replaced, DoesNotLoad, 0, GameFood, Logged}, {2, Kept, Empty, 2, GameFood, Silent},
-      {2, Kept, Loads, 2, GameFood, Silent},       {0, Replaced, Loads, 0, GameFood, Silent},
-      {3, Replaced, Loads, 3, GameFood, Silent},   {255, Replaced, Loads, 255, GameFood, Silent},
+      {1, Replaced, Empty, 1, GameFood, Silent},
+      {1, Kept, Empty, 1, GameFood, Silent},
+      {1, Replaced, Loads, 1, LoadedFood, Silent},
+      {1, Kept, Loads, 1, LoadedFood, Silent},
+      {1, Replaced, DoesNotLoad, 1, GameFood, Logged},
+      {1, Kept, DoesNotLoad, 1, GameFood, Logged},
+      {2, Replaced, Empty, 0, GameFood, Silent},
+      {2, Replaced, Loads, 1, LoadedFood, Silent},
+      {2, Replaced, DoesNotLoad, 0, GameFood, Logged},
+      {2, Kept, Empty, 2, GameFood, Silent},
+      {2, Kept, Loads, 2, GameFood, Silent},
+      {0, Replaced, Loads, 0, GameFood, Silent},
+      {3, Replaced, Loads, 3, GameFood, Silent},
+      {255, Replaced, Loads, 255, GameFood, Silent},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "kind " << int(c.kind) << " walk " << c.walk << " foods "
-                                      << c.foods);
+    SCOPED_TRACE(::testing::Message()
+                 << "kind " << int(c.kind) << " walk " << c.walk << " foods " << c.foods);
     KeepWalkCuddle = c.walk == Kept;
     FoodList.clear();
     if (c.foods == Loads) FoodList = {u"/Game/Nursery/Foods/Berries.Berries_C"};
@@ -73,7 +80,9 @@ TEST_F(Cuddling, KindAndFoodFollowTheDecisionTable) {
     std::vector<std::string> lines = TakeLogLines();
     if (c.log == Logged) {
       ASSERT_EQ(lines.size(), 1u);
-      EXPECT_THAT(lines[0], ::testing::EndsWith(std::string("[Nestkeep][error] can not create object blueprint ") + Missing));
+      EXPECT_THAT(lines[0],
+                  ::testing::EndsWith(
+                      std::string("[Nestkeep][error] can not create object blueprint ") + Missing));
     } else {
       EXPECT_TRUE(lines.empty());
     }
@@ -87,7 +96,8 @@ TEST_F(Cuddling, ALongFoodPathIsCutInItsLogLine) {
   std::vector<std::string> lines = TakeLogLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_LE(lines[0].size(), 1024u);
-  EXPECT_THAT(lines[0], ::testing::HasSubstr("[Nestkeep][error] can not create object blueprint /Game/xxx"));
+  EXPECT_THAT(lines[0],
+              ::testing::HasSubstr("[Nestkeep][error] can not create object blueprint /Game/xxx"));
   EXPECT_THAT(lines[0], ::testing::EndsWith("x... (cut, 100040 bytes in all)"));
 }
 
@@ -97,9 +107,9 @@ TEST_F(Cuddling, CompleteImprintingWaitsForMaturation) {
     bool complete;
   } cases[] = {
       {1.0f, true},
-      {std::nextafter(1.0f, 0.0f), true},         // 0.99999994
-      {1.0f - std::ldexp(1.0f, -23), false},      // 0.99999988
-      {1.0f + std::ldexp(1.0f, -23), false},      // 1.00000012
+      {std::nextafter(1.0f, 0.0f), true},     // 0.99999994
+      {1.0f - std::ldexp(1.0f, -23), false},  // 0.99999988
+      {1.0f + std::ldexp(1.0f, -23), false},  // 1.00000012
       {0.0f, false},
       {std::numeric_limits<float>::quiet_NaN(), false},
   };

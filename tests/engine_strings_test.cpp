@@ -89,9 +89,15 @@ TEST(GrowthCapacity, FollowsTheEngineRule) {
   struct Case {
     std::int32_t count, capacity, grown;
   } cases[] = {
-      {1, 0, 4},    {4, 0, 4},    {5, 0, 22},   {16, 0, 38},         {20, 0, 43},
-      {23, 0, 47},  {24, 0, 49},  {3, 4, 20},  // a string that has a buffer grows by the formula
-      {-1, 0, 15},  // a negative count is no small count
+      {1, 0, 4},
+      {4, 0, 4},
+      {5, 0, 22},
+      {16, 0, 38},
+      {20, 0, 43},
+      {23, 0, 47},
+      {24, 0, 49},
+      {3, 4, 20},                   // a string that has a buffer grows by the formula
+      {-1, 0, 15},                  // a negative count is no small count
       {0x7FFFFFF0, 0, 0x7FFFFFFF},  // the sum wraps past the signed range
       {0x5D174637, 0, 0x7FFFFFFF},
   };
@@ -120,9 +126,9 @@ TEST_F(EngineStrings, ReadsBackAsUtf8) {
       {u"\u00E9", "C3 A9"},
       {u"\u20AC", "E2 82 AC"},
       {u"\u07FF\u0800\uFFFF", "DF BF E0 A0 80 EF BF BF"},
-      {std::u16string{0xD83D, 0xDE00}, "F0 9F 98 80"},       // a pair is one code point
+      {std::u16string{0xD83D, 0xDE00}, "F0 9F 98 80"},  // a pair is one code point
       {std::u16string{0xDBFF, 0xDFFF}, "F4 8F BF BF"},
-      {std::u16string{0xD83D}, "EF BF BD"},                  // half a pair is no character
+      {std::u16string{0xD83D}, "EF BF BD"},  // half a pair is no character
       {std::u16string{0xDE00, 0xD83D}, "EF BF BD EF BF BD"},
       {std::u16string{0xD83D, u'a'}, "EF BF BD 61"},
       {u"", ""},

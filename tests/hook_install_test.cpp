@@ -12,13 +12,15 @@ const std::string Added(GameNames::AddedImprintingQuality);
 
 TEST_F(HookInstall, InstallsAndRemovesInTheSameOrder) {
   InstallHooks();
-  for (const std::string& name : {Cuddling, Update, Added}) EXPECT_EQ(Sandbox::DetourCount(name), 1u);
+  for (const std::string& name : {Cuddling, Update, Added})
+    EXPECT_EQ(Sandbox::DetourCount(name), 1u);
   RemoveHooks();
-  for (const std::string& name : {Cuddling, Update, Added}) EXPECT_EQ(Sandbox::DetourCount(name), 0u);
+  for (const std::string& name : {Cuddling, Update, Added})
+    EXPECT_EQ(Sandbox::DetourCount(name), 0u);
   EXPECT_EQ(Sandbox::HostEvents(),
-            (std::vector<std::string>{"SetHook " + Cuddling, "SetHook " + Update, "SetHook " + Added,
-                                      "DisableHook " + Cuddling, "DisableHook " + Update,
-                                      "DisableHook " + Added}));
+            (std::vector<std::string>{"SetHook " + Cuddling, "SetHook " + Update,
+                                      "SetHook " + Added, "DisableHook " + Cuddling,
+                                      "DisableHook " + Update, "DisableHook " + Added}));
 }
 
 TEST_F(HookInstall, ARefusedInstallLeavesTheOthersInPlace) {

@@ -1,11 +1,11 @@
 // The sandbox's host runtime: detour chains, name resolution, the allocator, command dispatch.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
 #include "plugin/host/Host.h"
 #include "sandbox/game/Game.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -70,7 +70,8 @@ TEST_F(HostRuntime, RefusedAndUnknownHooksFail) {
   Sandbox::RefuseHook(Update, true);
   EXPECT_FALSE(SetHook(Update, &First, &first_original));
   Sandbox::RefuseHook(Update, false);
-  EXPECT_FALSE(SetHook(std::string_view("APrimalDinoCharacter.NoSuchThing"), &First, &first_original));
+  EXPECT_FALSE(
+      SetHook(std::string_view("APrimalDinoCharacter.NoSuchThing"), &First, &first_original));
   EXPECT_EQ(Passed(2), 2);
   EXPECT_EQ(Sandbox::HostEvents(),
             (std::vector<std::string>{"SetHook " + std::string(Update),
@@ -127,7 +128,9 @@ TEST_F(HostRuntime, NamesDecodeUtf8IntoUnits) {
       {"Mossback", u"Mossback"},
       {"\xC3\xA9", u"\u00E9"},
       {"\xF0\x9F\x98\x80", std::u16string{0xD83D, 0xDE00}},
-      {"a\xFF" "b", u"a\uFFFDb"},  // not UTF-8: a replacement character, never a crash
+      {"a\xFF"
+       "b",
+       u"a\uFFFDb"},  // not UTF-8: a replacement character, never a crash
       {"\xE2\x82", u"\uFFFD\uFFFD"},
   };
   auto* to_string = GetFunction<GameFunctions::NameToString>(GameNames::NameToString);
@@ -143,8 +146,9 @@ TEST_F(HostRuntime, NamesDecodeUtf8IntoUnits) {
 TEST_F(HostRuntime, CommandsMatchTheirFirstWordInAnyCase) {
   std::vector<std::string> seen;
   const FString name("Nestkeep.reload");
-  ArkApi::GetCommands().AddConsoleCommand(
-      name, [&](APlayerController*, FString* typed, bool) { seen.push_back(Sandbox::ToUtf8(typed)); });
+  ArkApi::GetCommands().AddConsoleCommand(name, [&](APlayerController*, FString* typed, bool) {
+    seen.push_back(Sandbox::ToUtf8(typed));
+  });
   EXPECT_TRUE(Sandbox::RunConsoleCommand(Game::LocalPlayer(), "nestkeep.RELOAD now"));
   EXPECT_TRUE(Sandbox::RunConsoleCommand(Game::LocalPlayer(), "  Nestkeep.reload"));
   EXPECT_FALSE(Sandbox::RunConsoleCommand(Game::LocalPlayer(), "Nestkeep.reloaded"));

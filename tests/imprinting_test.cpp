@@ -27,8 +27,7 @@ const float NaN = std::numeric_limits<float>::quiet_NaN();
 ::testing::AssertionResult SameFloat(float actual, float expected) {
   if (std::bit_cast<std::uint32_t>(actual) == std::bit_cast<std::uint32_t>(expected))
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << std::setprecision(9) << actual << " is not "
-                                       << expected;
+  return ::testing::AssertionFailure() << std::setprecision(9) << actual << " is not " << expected;
 }
 
 TEST_F(Imprinting, GainsAreTheIncreaseCappedAtFull) {
@@ -37,17 +36,12 @@ TEST_F(Imprinting, GainsAreTheIncreaseCappedAtFull) {
     float new_quality;  // what UpdateImprintingQuality passes on
     float amount;       // what AddedImprintingQuality passes on
   } cases[] = {
-      {0.5f, 0.1f, 0.1f + 0.5f, 0.1f},
-      {0.95f, 0.1f, 1.0f, 1.0f - 0.95f},  // 0.050000012
-      {1.0f, 0.3f, 1.0f, 0.0f},
-      {1.0f, 0.0f, 1.0f, 0.0f},
+      {0.5f, 0.1f, 0.1f + 0.5f, 0.1f}, {0.95f, 0.1f, 1.0f, 1.0f - 0.95f},  // 0.050000012
+      {1.0f, 0.3f, 1.0f, 0.0f},        {1.0f, 0.0f, 1.0f, 0.0f},
       {1.2f, 0.1f, 1.0f, 0.0f},  // above full: pulled back to full, nothing added
-      {0.4f, 0.0f, 0.4f, 0.0f},
-      {0.4f, -0.1f, -0.1f + 0.4f, -0.1f},  // no lower bound
-      {0.0f, 1.0f, 1.0f, 1.0f},
-      {0.0f, 25.0f, 1.0f, 1.0f},
-      {NaN, 0.1f, 1.0f, 0.0f},
-      {0.5f, NaN, 1.0f, 0.5f},
+      {0.4f, 0.0f, 0.4f, 0.0f},        {0.4f, -0.1f, -0.1f + 0.4f, -0.1f},  // no lower bound
+      {0.0f, 1.0f, 1.0f, 1.0f},        {0.0f, 25.0f, 1.0f, 1.0f},
+      {NaN, 0.1f, 1.0f, 0.0f},         {0.5f, NaN, 1.0f, 0.5f},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "quality " << c.quality << " increase " << c.increase);

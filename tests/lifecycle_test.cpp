@@ -1,13 +1,12 @@
 // Loading and unloading the real module through the operating system's loader.
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <spdlog/sinks/ostream_sink.h>
 
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
-
-#include <spdlog/sinks/ostream_sink.h>
 
 #include "sandbox/game/Game.h"
 #include "tests/support/Scratch.h"
@@ -65,7 +64,8 @@ class Lifecycle : public ::testing::Test {
 TEST_F(Lifecycle, AttachStartsTheModuleOnceAndDetachUndoesIt) {
   Load();
   EXPECT_EQ(Sandbox::HostEvents(), LoadEvents);
-  for (const std::string& name : {Cuddling, Update, Added}) EXPECT_EQ(Sandbox::DetourCount(name), 1u);
+  for (const std::string& name : {Cuddling, Update, Added})
+    EXPECT_EQ(Sandbox::DetourCount(name), 1u);
   EXPECT_EQ(Sandbox::ConsoleCommandNames(), std::vector<std::string>{"Nestkeep.reload"});
   EXPECT_EQ(Sandbox::RconCommandNames(), std::vector<std::string>{"Nestkeep.reload"});
 
@@ -73,7 +73,8 @@ TEST_F(Lifecycle, AttachStartsTheModuleOnceAndDetachUndoesIt) {
   Unload();
   EXPECT_EQ(Sandbox::HostEvents(), UnloadEvents);
   EXPECT_FALSE(Mapped()) << "the loader kept the module in memory";
-  for (const std::string& name : {Cuddling, Update, Added}) EXPECT_EQ(Sandbox::DetourCount(name), 0u);
+  for (const std::string& name : {Cuddling, Update, Added})
+    EXPECT_EQ(Sandbox::DetourCount(name), 0u);
   EXPECT_TRUE(Sandbox::ConsoleCommandNames().empty());
   EXPECT_TRUE(Sandbox::RconCommandNames().empty());
 }
@@ -84,13 +85,15 @@ TEST_F(Lifecycle, AMissingConfigIsLoggedOnceThroughTheHostsSinks) {
   std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_TRUE(std::regex_match(
-      lines[0], std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] Can't open config\.json)")))
+      lines[0],
+      std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] Can't open config\.json)")))
       << lines[0];
   EXPECT_EQ(Sandbox::HostEvents(), LoadEvents);  // loaded all the same
 }
 
 TEST_F(Lifecycle, TheLoadedModuleChangesTheGameUntilUnloaded) {
-  WriteConfig(R"({"General": {}, "Dinolist": {"Mossback": {"CuddleIntervalTime": 30, "CuddleIncreasePercent": 0.25}}})");
+  WriteConfig(
+      R"({"General": {}, "Dinolist": {"Mossback": {"CuddleIntervalTime": 30, "CuddleIncreasePercent": 0.25}}})");
   Load();
   EXPECT_TRUE(LogLines().empty());
   APrimalDinoCharacter* baby = Game::Spawn("Mossback", 0.5f, 7200, true);
@@ -122,7 +125,8 @@ TEST_F(Lifecycle, NoEngineBlockOutlivesLoadOrUnload) {
 TEST_F(Lifecycle, ExportsNothingButItsEntry) {
   Load();
   ASSERT_TRUE(Mapped());
-  for (const char* symbol : {"_Z10PluginLoadv", "_Z10ReadConfigv", "_Z11InstallHooksv", "SpeciesTable"})
+  for (const char* symbol :
+       {"_Z10PluginLoadv", "_Z10ReadConfigv", "_Z11InstallHooksv", "SpeciesTable"})
     EXPECT_FALSE(Sandbox::ModuleExports(module_, symbol)) << symbol;
 }
 

@@ -14,7 +14,8 @@ using Rcon::DecodeStatus;
 
 void Put32(Bytes& out, std::int32_t value) {
   const auto bits = static_cast<std::uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(bits >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>(bits >> shift));
 }
 
 // Written out by hand rather than with Encode, so that the decoder is checked against the wire
@@ -82,8 +83,8 @@ INSTANTIATE_TEST_SUITE_P(
         Partial("ThreeSizeBytes", {10, 0, 0}, DecodeStatus::NeedMore),
         Partial("SizeOnly", Bytes{10, 0, 0, 0}, DecodeStatus::NeedMore),
         DecodeCase{"AuthWithIdZero", Wire(0, 3, "pw"), DecodeStatus::Complete, 0, 3, "pw", 16},
-        DecodeCase{"ExecNegativeId", Wire(-7, 2, "memory"), DecodeStatus::Complete, -7, 2,
-                   "memory", 20},
+        DecodeCase{"ExecNegativeId", Wire(-7, 2, "memory"), DecodeStatus::Complete, -7, 2, "memory",
+                   20},
         DecodeCase{"EmptyBodySize10", Wire(5, 0, ""), DecodeStatus::Complete, 5, 0, "", 14},
         DecodeCase{"LargestSize4096", Wire(1, 2, Max), DecodeStatus::Complete, 1, 2, Max, 4100},
         DecodeCase{"Utf8Body", Wire(1, 2, "spawn Mo\xC3\xABl"), DecodeStatus::Complete, 1, 2,
@@ -93,15 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
                    DecodeStatus::Complete, 9, 2, "abc", 16},
         DecodeCase{"SingleCharSize10", Raw(10, 9, 2, "a" + std::string(1, '\0')),
                    DecodeStatus::Complete, 9, 2, "a", 14},
-        DecodeCase{"TextAfterFirstZeroIgnored", Raw(15, 4, 2, "ab" + std::string(1, '\0') + "cd" +
-                                                                  std::string(2, '\0')),
+        DecodeCase{"TextAfterFirstZeroIgnored",
+                   Raw(15, 4, 2, "ab" + std::string(1, '\0') + "cd" + std::string(2, '\0')),
                    DecodeStatus::Complete, 4, 2, "ab", 19},
         Partial("LastByteNotZero", Raw(12, 1, 2, "abc" + std::string(1, 'x')), DecodeStatus::Bad),
         Partial("NoTerminatorAtAll", Raw(12, 1, 2, "abcd"), DecodeStatus::Bad),
         Partial("Size9", Raw(9, 1, 2, std::string(1, '\0')), DecodeStatus::Bad),
         Partial("Size4097", Raw(4097, 1, 2, ""), DecodeStatus::Bad),
-        Partial("Body4087WithOneTerminator", Raw(4096, 1, 2, std::string(4087, 'x') + std::string(1, '\0')),
-                DecodeStatus::Bad),
+        Partial("Body4087WithOneTerminator",
+                Raw(4096, 1, 2, std::string(4087, 'x') + std::string(1, '\0')), DecodeStatus::Bad),
         Partial("SizeZero", Bytes{0, 0, 0, 0}, DecodeStatus::Bad),
         Partial("NegativeSize", Bytes{0xFF, 0xFF, 0xFF, 0xFF}, DecodeStatus::Bad),
         Partial("MostNegativeSize", Bytes{0, 0, 0, 0x80}, DecodeStatus::Bad),
@@ -129,7 +130,8 @@ std::vector<Rcon::Packet> DecodeAll(const Bytes& bytes, std::size_t& left) {
 
 TEST(RconDecode, ManyPacketsInOneBuffer) {
   std::vector<Bytes> parts;
-  for (int i = 0; i < 50; ++i) parts.push_back(Wire(i, i % 2 ? 2 : 0, std::string(i * 7, 'a' + i % 26)));
+  for (int i = 0; i < 50; ++i)
+    parts.push_back(Wire(i, i % 2 ? 2 : 0, std::string(i * 7, 'a' + i % 26)));
   std::size_t left = 99;
   const auto packets = DecodeAll(Join(parts), left);
   ASSERT_EQ(packets.size(), 50u);
@@ -193,8 +195,7 @@ TEST_P(SplitTable, FullBodiesButTheLast) {
 INSTANTIATE_TEST_SUITE_P(Rcon, SplitTable,
                          testing::Values(SplitCase{0, {0}}, SplitCase{1, {1}},
                                          SplitCase{4085, {4085}}, SplitCase{4086, {4086}},
-                                         SplitCase{4087, {4086, 1}},
-                                         SplitCase{8172, {4086, 4086}},
+                                         SplitCase{4087, {4086, 1}}, SplitCase{8172, {4086, 4086}},
                                          SplitCase{8173, {4086, 4086, 1}},
                                          SplitCase{3 * 4086, {4086, 4086, 4086}}));
 

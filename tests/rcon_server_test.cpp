@@ -163,7 +163,8 @@ class Client {
 Bytes Raw(std::int32_t size, const Bytes& rest) {
   Bytes out;
   const auto bits = static_cast<std::uint32_t>(size);
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(bits >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>(bits >> shift));
   out.insert(out.end(), rest.begin(), rest.end());
   return out;
 }
@@ -303,7 +304,7 @@ TEST_F(RconServer, ManyRequestsAnsweredInOrder) {
   Bytes burst;
   for (int i = 1; i <= 300; ++i) {
     // Slow requests, end markers and split replies, which take different paths, all in one burst.
-    std::string line = i % 50 == 0 ? "slow " + std::to_string(i)
+    std::string line = i % 50 == 0  ? "slow " + std::to_string(i)
                        : i % 7 == 0 ? "big 5000"
                                     : "echo " + std::to_string(i);
     Bytes p = i % 11 == 0 ? Rcon::Encode(i, Rcon::ResponseValue, "")
@@ -383,14 +384,15 @@ TEST_F(RconServer, ReauthKeepsOrderAndAWrongOneCloses) {
 
 TEST_F(RconServer, PacketsInPiecesGiveTheSameAnswers) {
   Bytes stream = Rcon::Encode(1, Rcon::AuthRequest, Password);
-  for (Bytes p : {Rcon::Encode(2, Rcon::ExecRequest, "echo split"),
-                  Rcon::Encode(3, Rcon::ResponseValue, "")})
+  for (Bytes p :
+       {Rcon::Encode(2, Rcon::ExecRequest, "echo split"), Rcon::Encode(3, Rcon::ResponseValue, "")})
     stream.insert(stream.end(), p.begin(), p.end());
   for (std::size_t piece : {1, 3, 5, 13}) {
     Client c(port_);
     for (std::size_t at = 0; at < stream.size(); at += piece) {
-      c.Send(Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at),
-                   stream.begin() + static_cast<std::ptrdiff_t>(std::min(at + piece, stream.size()))));
+      c.Send(
+          Bytes(stream.begin() + static_cast<std::ptrdiff_t>(at),
+                stream.begin() + static_cast<std::ptrdiff_t>(std::min(at + piece, stream.size()))));
       std::this_thread::sleep_for(1ms);
     }
     ExpectPacket(c.Read(), 1, Rcon::AuthAnswer, "");
@@ -442,15 +444,13 @@ TEST_P(RconServerBadInput, ClosesOnlyThatConnection) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rcon, RconServerBadInput,
-    testing::Values(BadInput{"Size9", Raw(9, Bytes(9, 0)), false},
-                    BadInput{"Size4097", Raw(4097, {}), false},
-                    BadInput{"SizeZero", Raw(0, {}), false},
-                    BadInput{"NegativeSize", Raw(-1, {}), false},
-                    BadInput{"LastByteNotZero", Raw(12, {1, 0, 0, 0, 2, 0, 0, 0, 'a', 'b', 'c', 'd'}),
-                             false},
-                    BadInput{"HalfSizeThenHangUp", {20, 0}, true},
-                    BadInput{"HalfBodyThenHangUp", Raw(40, {1, 0, 0, 0, 2, 0, 0, 0, 'e'}), true},
-                    BadInput{"Text", {'s', 't', 'a', 't', 'u', 's', '\n'}, false}),
+    testing::Values(
+        BadInput{"Size9", Raw(9, Bytes(9, 0)), false}, BadInput{"Size4097", Raw(4097, {}), false},
+        BadInput{"SizeZero", Raw(0, {}), false}, BadInput{"NegativeSize", Raw(-1, {}), false},
+        BadInput{"LastByteNotZero", Raw(12, {1, 0, 0, 0, 2, 0, 0, 0, 'a', 'b', 'c', 'd'}), false},
+        BadInput{"HalfSizeThenHangUp", {20, 0}, true},
+        BadInput{"HalfBodyThenHangUp", Raw(40, {1, 0, 0, 0, 2, 0, 0, 0, 'e'}), true},
+        BadInput{"Text", {'s', 't', 'a', 't', 'u', 's', '\n'}, false}),
     [](const testing::TestParamInfo<BadInput>& p) { return std::string(p.param.name); });
 
 // Stopping must not wait for the game, and a job that runs after the stop must not reach freed

@@ -52,7 +52,8 @@ TEST(Readme, TheSandboxTranscriptIsReal) {
   }
   std::string input;
   std::vector<std::string> expected;
-  for (const std::string& line : Block("$ nestkeep-sandbox --dir SERVER --content examples/content.txt --seed 1")) {
+  for (const std::string& line :
+       Block("$ nestkeep-sandbox --dir SERVER --content examples/content.txt --seed 1")) {
     if (line.rfind("> ", 0) == 0)
       input += line.substr(2) + "\n";
     else

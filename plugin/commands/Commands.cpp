@@ -20,7 +20,8 @@ const std::array<double, 256>& SrgbToLinear() {
     std::array<double, 256> t{};
     for (int v = 0; v < 256; ++v) {
       const double c = v / 255.0;
-      t[static_cast<std::size_t>(v)] = c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+      t[static_cast<std::size_t>(v)] =
+          c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
     }
     return t;
   }();
@@ -98,11 +99,11 @@ void ReloadRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWo
 void SendChatMessageText(AShooterPlayerController* player, FLinearColor color, const char* text) {
   FString message(text);
   GetFunction<GameFunctions::ChatDirectMessage>(GameNames::ChatDirectMessage)(player, &message,
-                                                                             color, false);
+                                                                              color, false);
 }
 
 void SendRconReply(RCONClientConnection* connection, std::int32_t id, std::int32_t type,
                    FString* message) {
   GetFunction<GameFunctions::RconSendMessage>(GameNames::RconSendMessage)(connection, id, type,
-                                                                         message);
+                                                                          message);
 }

@@ -1,9 +1,9 @@
 // The reload command, on the console and over RCON, and its replies.
 #pragma once
 
-#include <cstdint>
-
 #include <fmt/format.h>
+
+#include <cstdint>
 
 #include "plugin/host/GameTypes.h"
 

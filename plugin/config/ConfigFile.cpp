@@ -3,10 +3,11 @@
 //
 // The JSON library reports most failures itself; its exception texts are what an administrator
 // sees in the log, so the reading below keeps to the plain library calls that raise them.
+#include "plugin/config/ConfigFile.h"
+
 #include <stdexcept>
 #include <string_view>
 
-#include "plugin/config/ConfigFile.h"
 #include "plugin/config/RegularFile.h"
 #include "plugin/engine/Unicode.h"
 
@@ -35,9 +36,9 @@ struct FirstKeyWins {
 
   std::string next_key;         // the key of an object member whose value comes next
   json* next_member = nullptr;  // where that value goes, made when its key was read
-  bool skip_next = false;  // the value that comes next belongs to a repeated key
-  int skip_depth = 0;      // containers open inside a dropped value
-  int depth = 0;           // containers open, dropped ones included
+  bool skip_next = false;       // the value that comes next belongs to a repeated key
+  int skip_depth = 0;           // containers open inside a dropped value
+  int depth = 0;                // containers open, dropped ones included
 
   bool Skipping() const { return skip_depth > 0; }
 

@@ -19,7 +19,8 @@ FileRead ReadRegularFile(const std::string& path, std::uint64_t limit, std::stri
                          std::uint64_t& size) {
   // The path is UTF-8 text; forward slashes serve as separators. Others may go on writing or
   // replacing the file while it is read, as on any other platform.
-  const std::wstring wide = std::filesystem::path(std::u8string(path.begin(), path.end())).wstring();
+  const std::wstring wide =
+      std::filesystem::path(std::u8string(path.begin(), path.end())).wstring();
   const Handle file{CreateFileW(wide.c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};

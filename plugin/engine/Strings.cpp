@@ -32,7 +32,8 @@ void GrowFString(FString& s) {
   const std::int32_t capacity = GrowthCapacity(s.count, s.capacity);
   s.capacity = capacity;
   if (!s.data && capacity == 0) return;
-  const auto bytes = static_cast<std::uint64_t>(static_cast<std::uint32_t>(capacity)) * sizeof(EngineChar);
+  const auto bytes =
+      static_cast<std::uint64_t>(static_cast<std::uint32_t>(capacity)) * sizeof(EngineChar);
   s.data = static_cast<EngineChar*>(s.data ? EngineRealloc(s.data, bytes) : EngineMalloc(bytes));
 }
 

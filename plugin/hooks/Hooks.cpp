@@ -13,7 +13,8 @@ GameFunctions::UpdateBabyCuddling* Game_UpdateBabyCuddling = nullptr;
 GameFunctions::UpdateImprintingQuality* Game_UpdateImprintingQuality = nullptr;
 GameFunctions::AddedImprintingQuality* Game_AddedImprintingQuality = nullptr;
 
-bool LookUpSpecies(APrimalDinoCharacter* dino, FString& name_tag, std::pair<float, float>& species) {
+bool LookUpSpecies(APrimalDinoCharacter* dino, FString& name_tag,
+                   std::pair<float, float>& species) {
   FNameToFString(GetField<FName>(dino, GameNames::DinoNameTag), &name_tag);
   return FindSpecies(FStringToUtf8(&name_tag), &species);
 }

@@ -52,8 +52,8 @@ using StaticLoadObject = UObject*(UClass* object_class, UObject* outer, const En
                                   void* sandbox, bool allow_reconciliation);
 using ChatDirectMessage = void(AShooterPlayerController* player, FString* message,
                                FLinearColor color, bool bold);
-using RconSendMessage = void(RCONClientConnection* connection, std::int32_t id,
-                             std::int32_t type, FString* message);
+using RconSendMessage = void(RCONClientConnection* connection, std::int32_t id, std::int32_t type,
+                             FString* message);
 
 using UpdateBabyCuddling = void(APrimalDinoCharacter* dino, double next_cuddle_time,
                                 std::uint8_t cuddle_kind, UObject* food);

@@ -6,24 +6,24 @@
 // use and keeps no address.
 #pragma once
 
+#include <spdlog/common.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <spdlog/common.h>
-
 #include "plugin/host/GameNames.h"
 #include "plugin/host/GameTypes.h"
 
 #if defined(_WIN32)
-#  if defined(NESTKEEP_HOST_BUILD)
-#    define ARK_API __declspec(dllexport)
-#  else
-#    define ARK_API __declspec(dllimport)
-#  endif
+#if defined(NESTKEEP_HOST_BUILD)
+#define ARK_API __declspec(dllexport)
 #else
-#  define ARK_API __attribute__((visibility("default")))
+#define ARK_API __declspec(dllimport)
+#endif
+#else
+#define ARK_API __attribute__((visibility("default")))
 #endif
 
 namespace ArkApi {

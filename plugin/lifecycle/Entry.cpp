@@ -2,11 +2,9 @@
 #include "plugin/lifecycle/Lifecycle.h"
 
 #if defined(_WIN32)
-#  include <windows.h>
+#include <windows.h>
 
-BOOL APIENTRY DllMain(HMODULE, DWORD reason, LPVOID) {
-  return ModuleEntry(reason) ? TRUE : FALSE;
-}
+BOOL APIENTRY DllMain(HMODULE, DWORD reason, LPVOID) { return ModuleEntry(reason) ? TRUE : FALSE; }
 
 #else
 

@@ -4,8 +4,8 @@
 #include "plugin/commands/Commands.h"
 #include "plugin/config/Config.h"
 #include "plugin/hooks/Hooks.h"
-#include "plugin/lifecycle/LogLine.h"
 #include "plugin/host/Host.h"
+#include "plugin/lifecycle/LogLine.h"
 
 std::shared_ptr<spdlog::logger>& PluginLogger() {
   static std::shared_ptr<spdlog::logger> logger;

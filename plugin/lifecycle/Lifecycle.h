@@ -1,10 +1,10 @@
 // Start-up and shutdown of the module, and the logger every part writes through.
 #pragma once
 
+#include <spdlog/logger.h>
+
 #include <memory>
 #include <string_view>
-
-#include <spdlog/logger.h>
 
 // The module's logger "Nestkeep" over the host's shared sinks; null before the first PluginLoad.
 std::shared_ptr<spdlog::logger>& PluginLogger();

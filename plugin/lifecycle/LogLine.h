@@ -22,8 +22,7 @@ inline std::string CutLogText(std::string_view text) {
   const std::string mark = "... (cut, " + std::to_string(text.size()) + " bytes in all)";
   std::size_t keep = MaxLogText - mark.size();
   // Back to the start of a UTF-8 sequence, so that the line stays readable text.
-  for (int i = 0; i < 3 && keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80;
-       ++i)
+  for (int i = 0; i < 3 && keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80; ++i)
     --keep;
   return std::string(text.substr(0, keep)) + mark;
 }

@@ -3,19 +3,19 @@
 // `error: ...` and leaves the world as it was.
 #include "sandbox/console/Console.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <type_traits>
 #include <utility>
-
-#include <fmt/format.h>
 
 namespace Console {
 namespace {
@@ -232,8 +232,8 @@ void Imprint(const Line& line, Output& out) {
   std::string how = Lower(w[2]);
   if (how != "set" && how != "add") throw UsageError(line);
   float value = Float(w[3], how == "set" ? "quality" : "amount");
-  Game::QualityCall call = how == "set" ? Game::SetImprinting(dino, value)
-                                        : Game::AddImprinting(dino, value);
+  Game::QualityCall call =
+      how == "set" ? Game::SetImprinting(dino, value) : Game::AddImprinting(dino, value);
   out.push_back(fmt::format("imprint {} {}={} quality={}", w[1], how == "set" ? "set" : "added",
                             FormatFloat(call.value), QualityText(dino)));
 }
@@ -241,11 +241,10 @@ void Imprint(const Line& line, Output& out) {
 void Show(const Line& line, Output& out) {
   APrimalDinoCharacter* dino = Creature(line.words[1]);
   if (!dino) throw Failure{"no creature 0"};
-  out.push_back(fmt::format("dino {} {} quality={} maturation={} due={} kind={} food={}", dino->id,
-                            Game::Species(dino), QualityText(dino),
-                            FormatFloat(dino->BabyImprintingQualityTotalMaturationTime),
-                            FormatTime(dino->BabyNextCuddleTime), dino->BabyCuddleType,
-                            FoodText(dino->BabyCuddleFood)));
+  out.push_back(fmt::format(
+      "dino {} {} quality={} maturation={} due={} kind={} food={}", dino->id, Game::Species(dino),
+      QualityText(dino), FormatFloat(dino->BabyImprintingQualityTotalMaturationTime),
+      FormatTime(dino->BabyNextCuddleTime), dino->BabyCuddleType, FoodText(dino->BabyCuddleFood)));
 }
 
 void ShowOrSetTime(const Line& line, Output& out) {

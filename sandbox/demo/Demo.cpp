@@ -3,6 +3,8 @@
 // with the module unloaded, to show what the game alone would have done.
 #include "sandbox/demo/Demo.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,8 +16,6 @@
 #include <thread>
 #include <utility>
 #include <vector>
-
-#include <fmt/format.h>
 
 #include "plugin/config/ConfigFile.h"
 #include "sandbox/console/Console.h"
@@ -143,7 +143,8 @@ std::vector<Raised> RaiseBabies(const std::vector<std::string>& species, const S
       PrintProgress(style, baby, static_cast<int>(width),
                     KindText(requests[next], Game::RequestedKind(baby)));
     } else if (full) {
-      PrintProgress(style, baby, static_cast<int>(width), fmt::format("after {} cuddles", r.cuddles));
+      PrintProgress(style, baby, static_cast<int>(width),
+                    fmt::format("after {} cuddles", r.cuddles));
     }
     if (full)
       r.full_at = Game::World().TimeSeconds;

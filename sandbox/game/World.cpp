@@ -30,7 +30,8 @@ constexpr std::uint32_t AdminBit = 3;
 UClass* StaticClass() { return &UObjectClass; }
 
 // The game's own three functions: what a call reaches once no detour stands in front.
-void OwnUpdateBabyCuddling(APrimalDinoCharacter* dino, double due, std::uint8_t kind, UObject* food) {
+void OwnUpdateBabyCuddling(APrimalDinoCharacter* dino, double due, std::uint8_t kind,
+                           UObject* food) {
   State().cuddle = Game::CuddleCall{dino, due, kind, food};
   if (!dino) return;
   dino->BabyNextCuddleTime = due;
@@ -50,8 +51,8 @@ void OwnAddedImprintingQuality(APrimalDinoCharacter* dino, float amount) {
     dino->MyCharacterStatusComponent->DinoImprintingQuality += amount;
 }
 
-UObject* StaticLoadObject(UClass*, UObject*, const EngineChar* name, const EngineChar*, std::uint32_t, void*,
-                          bool) {
+UObject* StaticLoadObject(UClass*, UObject*, const EngineChar* name, const EngineChar*,
+                          std::uint32_t, void*, bool) {
   ++State().load_requests;
   return name ? Game::LoadContent(Sandbox::ToUtf8(std::u16string_view(name))) : nullptr;
 }
@@ -91,14 +92,12 @@ const bool registered = [] {
   RegisterFunction(GameNames::ChatDirectMessage,
                    reinterpret_cast<void*>(&ClientServerChatDirectMessage));
   RegisterFunction(GameNames::RconSendMessage, reinterpret_cast<void*>(&SendMessageW));
-  cuddling_entry = Sandbox::RegisterHookable(
-      GameNames::UpdateBabyCuddling, reinterpret_cast<void*>(&OwnUpdateBabyCuddling));
-  update_quality_entry =
-      Sandbox::RegisterHookable(GameNames::UpdateImprintingQuality,
-                                reinterpret_cast<void*>(&OwnUpdateImprintingQuality));
-  added_quality_entry =
-      Sandbox::RegisterHookable(GameNames::AddedImprintingQuality,
-                                reinterpret_cast<void*>(&OwnAddedImprintingQuality));
+  cuddling_entry = Sandbox::RegisterHookable(GameNames::UpdateBabyCuddling,
+                                             reinterpret_cast<void*>(&OwnUpdateBabyCuddling));
+  update_quality_entry = Sandbox::RegisterHookable(
+      GameNames::UpdateImprintingQuality, reinterpret_cast<void*>(&OwnUpdateImprintingQuality));
+  added_quality_entry = Sandbox::RegisterHookable(
+      GameNames::AddedImprintingQuality, reinterpret_cast<void*>(&OwnAddedImprintingQuality));
   Game::ResetGame();
   return true;
 }();
@@ -144,7 +143,9 @@ APrimalDinoCharacter* FindDino(std::int32_t id) {
   return s.dinos[static_cast<std::size_t>(id) - 1].get();
 }
 
-std::string Species(const APrimalDinoCharacter* dino) { return Sandbox::NameText(dino->DinoNameTag); }
+std::string Species(const APrimalDinoCharacter* dino) {
+  return Sandbox::NameText(dino->DinoNameTag);
+}
 
 UObject* AddContent(std::string_view path) {
   auto& content = State().content;

@@ -19,7 +19,7 @@ struct Detour {
 
 struct Hookable {
   void* original;
-  void* entry;  // what a call reaches
+  void* entry;                // what a call reaches
   std::vector<Detour> chain;  // oldest first
 };
 

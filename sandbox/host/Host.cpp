@@ -1,11 +1,11 @@
 // The rest of the host: shared log sinks, the working directory, the current world, and the record
 // of what the module asked of the host.
+#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/stdout_sinks.h>
+
 #include <filesystem>
 #include <string>
 #include <vector>
-
-#include <spdlog/sinks/basic_file_sink.h>
-#include <spdlog/sinks/stdout_sinks.h>
 
 #include "plugin/lifecycle/LogLine.h"
 #include "sandbox/host/HostState.h"

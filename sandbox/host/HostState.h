@@ -1,10 +1,10 @@
 // Shared between the host runtime's own files; not part of what the runtime offers.
 #pragma once
 
+#include <spdlog/logger.h>
+
 #include <memory>
 #include <string_view>
-
-#include <spdlog/logger.h>
 
 #include "sandbox/host/Runtime.h"
 

@@ -37,7 +37,8 @@ std::size_t SlotHash(std::string_view name) {
     std::memcpy(&head, name.data(), n);
     std::memcpy(&tail, name.data() + name.size() - n, n);
   }
-  const std::uint64_t h = (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ name.size();
+  const std::uint64_t h =
+      (head * 0x9E3779B97F4A7C15ull) ^ (tail * 0xC2B2AE3D27D4EB4Full) ^ name.size();
   return static_cast<std::size_t>(h ^ (h >> 29));
 }
 

@@ -47,8 +47,8 @@ void AssignUtf8(FString* out, std::string_view utf8) {
     units = wide;
   }
   auto count = static_cast<std::int32_t>(units.size() + 1);
-  out->data =
-      static_cast<EngineChar*>(EngineMalloc(static_cast<std::uint64_t>(count) * sizeof(EngineChar), 0));
+  out->data = static_cast<EngineChar*>(
+      EngineMalloc(static_cast<std::uint64_t>(count) * sizeof(EngineChar), 0));
   std::memcpy(out->data, units.data(), units.size() * sizeof(EngineChar));
   out->data[units.size()] = 0;
   out->count = count;

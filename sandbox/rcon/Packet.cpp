@@ -16,18 +16,19 @@ std::int32_t ReadInt32(std::span<const std::uint8_t> bytes, std::size_t at) {
 
 void AppendInt32(std::vector<std::uint8_t>& out, std::int32_t value) {
   const auto bits = static_cast<std::uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(bits >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>(bits >> shift));
 }
 
 }  // namespace
 
 // How strict the terminator check is: clients disagree on the second zero byte. Some write the body
 // and both zeros, some write the body with a single zero and count the size to match. Both end the
-// packet in a zero byte, and both mean the same text, so the rule is only that the last byte is zero
-// and the body is what precedes the first zero. A last byte that is not zero means the size does not
-// frame the packet the client meant, and everything after it would be read out of step, so that is
-// Bad. A client that counts one zero but writes two cannot be framed at all; none of the ordinary
-// ones does.
+// packet in a zero byte, and both mean the same text, so the rule is only that the last byte is
+// zero and the body is what precedes the first zero. A last byte that is not zero means the size
+// does not frame the packet the client meant, and everything after it would be read out of step, so
+// that is Bad. A client that counts one zero but writes two cannot be framed at all; none of the
+// ordinary ones does.
 Decoded Decode(std::span<const std::uint8_t> bytes) {
   if (bytes.size() < SizeField) return {};
   const std::int32_t size = ReadInt32(bytes, 0);

@@ -15,7 +15,7 @@
 
 namespace Rcon {
 
-inline constexpr std::int32_t MinSize = 10;    // id, type and the two zero bytes
+inline constexpr std::int32_t MinSize = 10;  // id, type and the two zero bytes
 inline constexpr std::int32_t MaxSize = 4096;
 inline constexpr std::size_t MaxBody = MaxSize - MinSize;
 inline constexpr std::size_t SizeField = 4;

@@ -8,8 +8,8 @@
 // within the bound plus one reply, and its answers in request order.
 #include "sandbox/rcon/Server.h"
 
-#include <asio.hpp>
 #include <array>
+#include <asio.hpp>
 #include <atomic>
 #include <cstdio>
 #include <deque>
@@ -396,8 +396,8 @@ std::uint16_t StartServer(std::uint16_t port, std::string password, Execute exec
   const std::uint16_t bound = shared->acceptor.local_endpoint().port();
   Accept(shared);
 
-  running = std::make_unique<Running>(
-      Running{shared, asio::make_work_guard(shared->io), std::thread()});
+  running =
+      std::make_unique<Running>(Running{shared, asio::make_work_guard(shared->io), std::thread()});
   running->thread = std::thread([io = &shared->io] {
     for (;;) {
       try {

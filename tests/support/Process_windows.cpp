@@ -31,8 +31,8 @@ std::wstring Quoted(const std::wstring& arg) {
 
 HANDLE OpenOutput(const std::string& path, SECURITY_ATTRIBUTES* inherit) {
   return CreateFileW(Wide(path).c_str(), GENERIC_WRITE,
-                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, inherit,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, inherit, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
@@ -121,5 +121,6 @@ void ChildProcess::Kill() {
 }
 
 void ChildProcess::Terminate() {
-  if (started_ && !status_) GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, GetProcessId(reinterpret_cast<HANDLE>(process_)));
+  if (started_ && !status_)
+    GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, GetProcessId(reinterpret_cast<HANDLE>(process_)));
 }

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
-#include <sstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
