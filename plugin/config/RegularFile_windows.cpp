@@ -4,48 +4,34 @@
 
 #include "plugin/config/RegularFile.h"
 
-namespace {
+namespace DiskFile {
 
-struct Handle {
-  HANDLE handle;
-  ~Handle() {
-    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-  }
-};
-
-}  // namespace
-
-FileRead ReadRegularFile(const std::string& path, std::uint64_t limit, std::string& bytes,
-                         std::uint64_t& size) {
+std::intptr_t Open(const std::string& path, std::uint64_t& size) {
   // The path is UTF-8 text; forward slashes serve as separators. Others may go on writing or
   // replacing the file while it is read, as on any other platform.
   const std::wstring wide =
       std::filesystem::path(std::u8string(path.begin(), path.end())).wstring();
-  const Handle file{CreateFileW(wide.c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return -1;
   // A directory does not open without backup semantics; a pipe or a device is not a disk file.
-  if (file.handle == INVALID_HANDLE_VALUE || GetFileType(file.handle) != FILE_TYPE_DISK)
-    return FileRead::NotAFile;
   LARGE_INTEGER length{};
-  if (!GetFileSizeEx(file.handle, &length)) return FileRead::NotAFile;
-  size = static_cast<std::uint64_t>(length.QuadPart);
-  if (size > limit) return FileRead::TooLarge;
-
-  // The file may grow while it is read; never read past the limit.
-  bytes.clear();
-  bytes.reserve(static_cast<std::size_t>(size));
-  char block[1 << 16];
-  for (;;) {
-    DWORD n = 0;
-    if (!ReadFile(file.handle, block, sizeof block, &n, nullptr)) return FileRead::NotAFile;
-    if (n == 0) break;
-    bytes.append(block, n);
-    if (bytes.size() > limit) {
-      size = bytes.size();
-      return FileRead::TooLarge;
-    }
+  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileSizeEx(file, &length)) {
+    CloseHandle(file);
+    return -1;
   }
-  size = bytes.size();
-  return FileRead::Read;
+  size = static_cast<std::uint64_t>(length.QuadPart);
+  return reinterpret_cast<std::intptr_t>(file);
 }
+
+std::int64_t Read(std::intptr_t file, char* buffer, std::size_t size) {
+  DWORD n = 0;
+  if (!ReadFile(reinterpret_cast<HANDLE>(file), buffer, static_cast<DWORD>(size), &n, nullptr))
+    return -1;
+  return n;
+}
+
+void Close(std::intptr_t file) { CloseHandle(reinterpret_cast<HANDLE>(file)); }
+
+}  // namespace DiskFile
