@@ -3,6 +3,8 @@
 // The game's thread (this one) runs every console line and every RCON request, one at a time, so a
 // command handler and a detour never run at once. Standard input is read on a thread of its own
 // and RCON on the listener's I/O thread; both only hand work over.
+#include <fmt/format.h>
+
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -18,8 +20,6 @@
 #include <string_view>
 #include <thread>
 #include <vector>
-
-#include <fmt/format.h>
 
 #include "sandbox/console/Console.h"
 #include "sandbox/console/LineReader.h"
@@ -189,7 +189,8 @@ void StartReadingInput(const std::shared_ptr<GameQueue>& queue, Server& server) 
     Console::LineReader reader;
     char buffer[65536];
     while (const std::size_t n = Platform::ReadStandardInput(buffer, sizeof buffer))
-      for (Console::InputLine& line : reader.Feed(std::string_view(buffer, n))) post(std::move(line));
+      for (Console::InputLine& line : reader.Feed(std::string_view(buffer, n)))
+        post(std::move(line));
     if (std::optional<Console::InputLine> last = reader.Finish()) post(std::move(*last));
     // Without RCON the console is all there is; with it, the server serves on until told to stop.
     queue->Post([&server] {
