@@ -217,14 +217,14 @@ TEST_F(Check, Warnings) {
       {"increase of exactly 1", species("5", "1"), {}},
       {"repeated keys",
        R"({"General": {}, "General": {}, "Dinolist": {"A": {)" + ok + R"(}, "A": {}, "A": 1}})",
-       {R"(key "General" is given 2 times; the first counts and the others are ignored)",
-        R"(key "Dinolist/A" is given 3 times; the first counts and the others are ignored)"}},
+       {R"(key General is given 2 times; the first counts and the others are ignored)",
+        R"(key Dinolist/"A" is given 3 times; the first counts and the others are ignored)"}},
       // A note costs the same however deep or long: long names are cut, a deep path loses its
       // middle.
       {"repeated key deep down",
        R"({"General": {}, "Dinolist": {"A": {)" + ok + R"(}}, "Notes": )" + deep_repeat + "}",
-       {"key \"Notes/" + std::string(64, 'n') +
-        R"(.../1/2/.../9/10/11/12/r" is given 2 times; the first counts and the others are ignored)"}},
+       {"key \"Notes\"/\"" + std::string(64, 'n') +
+        R"(".../"1"/"2"/.../"10"/"11"/"12"/"r" is given 2 times; the first counts and the others are ignored)"}},
       {"key case",
        R"({"general": 1, "General": {"replaceCuddleTypeWalk": false}, "DinoList": {},
                       "Dinolist": {"A": {"CUDDLEINCREASEPERCENT": 1, )" +

@@ -78,7 +78,7 @@ void WarnKeyCase(const json& object, std::initializer_list<std::string_view> kno
 // What can be said of the document alone, whether or not the module would load it.
 void WarnAboutDocument(const json& doc, const ConfigNotes& notes) {
   for (const auto& repeated : notes.repeated_keys) {
-    Warn("key " + QuotedText(repeated.path) + " is given " + std::to_string(repeated.times) +
+    Warn("key " + repeated.path + " is given " + std::to_string(repeated.times) +
          " times; the first counts and the others are ignored");
   }
   if (!doc.is_object()) return;
