@@ -312,6 +312,12 @@ TEST_F(Check, Warnings) {
     return std::string("{\"General\": {},\n \"Dinolist\": {\"A\": {\n  \"CuddleIntervalTime\": ") +
            interval + ",\n  \"CuddleIncreasePercent\": " + increase + "}}}";
   };
+  // A config with the given foods.
+  auto foods = [](const std::string& list) {
+    return "{\"General\": {}, \"Dinolist\": {\"A\": {\"CuddleIntervalTime\": 5, "
+           "\"CuddleIncreasePercent\": 0.1}},\n \"Footlist\": " +
+           list + "}";
+  };
   std::string deep_repeat = "{\"" + std::string(100, 'n') + "\": ";
   for (int level = 1; level <= 12; ++level) deep_repeat += "{\"" + std::to_string(level) + "\": ";
   deep_repeat += R"({"r": 1, "r": 2})" + std::string(13, '}');
@@ -387,6 +393,33 @@ TEST_F(Check, Warnings) {
        "\n  {\"General\": {}}",
        {{"2:3", "Dinolist",
          R"(there is no "Dinolist": no species are configured, so the module changes nothing)"}}},
+      // Foods that load nothing useful.
+      {"food with an empty path",
+       foods(R"(["T'/A'", "T''"])"),
+       {{"2:24", "Footlist/1",
+         R"(food "T''" has an empty path: the engine is asked to load "_C", which is no food)"}}},
+      {"food without a closing apostrophe",
+       foods(R"(["Blueprint'/Game/A"])"),
+       {{"2:15", "Footlist/0",
+         R"(food "Blueprint'/Game/A" has no closing apostrophe; the module takes the rest as the path and asks the engine to load /Game/A_C)"}}},
+      {"food path ending in _C",
+       foods(R"(["T'/Game/A_C'"])"),
+       {{"2:15", "Footlist/0",
+         R"(food "T'/Game/A_C'" already ends in _C, and the module appends another: the engine is asked to load /Game/A_C_C)"}}},
+      {"food path with a backslash",
+       foods(R"(["T'\\Game\\A'"])"),
+       {{"2:15", "Footlist/0",
+         R"(food "T'\\Game\\A'" has a backslash in its path; object paths are written with "/", and the engine is asked to load \Game\A_C)"}}},
+      {"foods as a lone string",
+       foods(R"("T'/A'")"),
+       {{"2:14", "Footlist",
+         R"("Footlist" is a lone string, not an array; the module reads it as a list of one food)"}}},
+      {"foods as an object",
+       foods(R"({"b": "T'/B'", "a": "T'/A_C'"})"),
+       {{"2:14", "Footlist",
+         R"("Footlist" is an object, not an array; the module reads its values as foods, in the order of their keys)"},
+        {"2:34", R"(Footlist/"a")",
+         R"(food "T'/A_C'" already ends in _C, and the module appends another: the engine is asked to load /A_C_C)"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -110,6 +110,16 @@ void WarnAboutDocument(const json& doc, const ConfigNotes& notes) {
   WarnKeyCase(doc, {General, Dinolist, Footlist}, {});
   if (auto general = doc.find(General); general != doc.end())
     WarnKeyCase(*general, {ReplaceCuddleTypeWalk}, {General});
+  if (auto foods = doc.find(Footlist); foods != doc.end()) {
+    if (foods->is_string())
+      WarnAt({Footlist},
+             "\"Footlist\" is a lone string, not an array; the module reads it as a "
+             "list of one food");
+    if (foods->is_object())
+      WarnAt({Footlist},
+             "\"Footlist\" is an object, not an array; the module reads its values as "
+             "foods, in the order of their keys");
+  }
   auto species = doc.find(Dinolist);
   if (species == doc.end()) {
     WarnAt({Dinolist},
@@ -143,6 +153,43 @@ void WarnAboutSpecies(const SpeciesMap& species) {
              "CuddleIncreasePercent is " + Number(entry.CuddleIncreasePercent) +
                  ", above 1; it is a fraction of full imprinting (0.25 is a quarter; 25 is not "
                  "25%), so a single cuddle completes imprinting");
+    }
+  }
+}
+
+// Food references that load, but hardly what was meant. The foods are in the order of iterating
+// "Footlist", the order BuildFoodList reads it in.
+void WarnAboutFoods(const json& doc, const std::vector<std::u16string>& foods) {
+  const auto found = doc.find(ConfigKey::Footlist);
+  if (found == doc.end()) return;
+  const json& list = *found;
+  auto food = foods.begin();
+  for (auto it = list.begin(); it != list.end() && food != foods.end(); ++it, ++food) {
+    const KeyPath path = ElementPath({ConfigKey::Footlist}, list, it);
+    const auto written = it->get<std::string>();
+    const std::string reference = QuotedText(written);
+    const std::string loaded = Unicode::Utf16ToUtf8(*food);
+    if (*food == u"_C") {
+      WarnAt(path, "food " + reference +
+                       " has an empty path: the engine is asked to load \"_C\", which is no food");
+    }
+    if (std::count(written.begin(), written.end(), '\'') == 1) {
+      WarnAt(path, "food " + reference +
+                       " has no closing apostrophe; the module takes the rest as the path and "
+                       "asks the engine to load " +
+                       loaded);
+    }
+    if (food->ends_with(u"_C_C")) {
+      WarnAt(path, "food " + reference +
+                       " already ends in _C, and the module appends another: the engine is asked "
+                       "to load " +
+                       loaded);
+    }
+    if (food->find(u'\\') != std::u16string::npos) {
+      WarnAt(path, "food " + reference +
+                       " has a backslash in its path; object paths are written with \"/\", and "
+                       "the engine is asked to load " +
+                       loaded);
     }
   }
 }
@@ -261,6 +308,7 @@ int Check(const std::string& path) {
     return 1;
   }
   WarnAboutSpecies(contents->species);
+  WarnAboutFoods(doc, contents->foods);
   const auto places = FindPlaces(text, Found.search);
   PrintSummary(*contents, doc);
   PrintWarnings(path, places);
