@@ -60,9 +60,9 @@ bool SameLetters(std::string_view a, std::string_view b) {
   return true;
 }
 
-// A warning and where it points: the path as shown, and the place asked of the search.
+// A warning and what it is about: a key path as shown, and its place as asked of the search.
 struct Warning {
-  std::string where;
+  std::string path;
   std::size_t place;
   std::string text;
 };
@@ -74,8 +74,13 @@ struct Findings {
 };
 Findings Found;
 
+void Warn(std::string path, std::size_t place, std::string text) {
+  Found.warnings.push_back({std::move(path), place, std::move(text)});
+}
+
+// A warning about the value at path.
 void WarnAt(const KeyPath& path, std::string text) {
-  Found.warnings.push_back({KeyPathText(path), Found.search.WantValue(path), std::move(text)});
+  Warn(KeyPathText(path), Found.search.WantValue(path), std::move(text));
 }
 
 // Keys of an object that the module would ignore only because their letter case differs from
@@ -88,10 +93,9 @@ void WarnKeyCase(const json& object, std::initializer_list<std::string_view> kno
       if (key != name && SameLetters(key, name)) {
         KeyPath member = path;
         member.emplace_back(key);
-        Found.warnings.push_back(
-            {KeyPathText(member), Found.search.WantKey(member),
+        Warn(KeyPathText(member), Found.search.WantKey(member),
              "key differs from \"" + std::string(name) +
-                 "\" only in letter case; keys are case-sensitive, so it is ignored"});
+                 "\" only in letter case; keys are case-sensitive, so it is ignored");
       }
     }
   }
@@ -101,10 +105,9 @@ void WarnKeyCase(const json& object, std::initializer_list<std::string_view> kno
 void WarnAboutDocument(const json& doc, const ConfigNotes& notes) {
   using namespace ConfigKey;
   for (const auto& repeated : notes.repeated_keys) {
-    Found.warnings.push_back({repeated.path,
-                              Found.search.WantMember(repeated.container, repeated.member),
-                              "key given " + std::to_string(repeated.times) +
-                                  " times; the first counts and the others are ignored"});
+    Warn(repeated.path, Found.search.WantMember(repeated.container, repeated.member),
+         "key given " + std::to_string(repeated.times) +
+             " times; the first counts and the others are ignored");
   }
   if (!doc.is_object()) return;
   WarnKeyCase(doc, {General, Dinolist, Footlist}, {});
@@ -219,7 +222,7 @@ std::string Where(const std::string& file, TextPlace place, const std::string& p
 void PrintWarnings(const std::string& file, const std::vector<TextPlace>& places) {
   for (const auto& warning : Found.warnings) {
     std::fprintf(stderr, "%swarning: %s\n",
-                 Where(file, places[warning.place], warning.where).c_str(), warning.text.c_str());
+                 Where(file, places[warning.place], warning.path).c_str(), warning.text.c_str());
   }
 }
 

@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,7 +29,8 @@ struct PlaceSearch {
   // object or array to open (from 0, the document itself first).
   std::size_t WantMember(std::size_t container, std::size_t member);
 
-  // The paths asked for, as a tree from the document down.
+  // The search itself, as FindPlaces reads it: the paths asked for, as a tree from the document
+  // down, and what is wanted of them.
   struct Node {
     std::size_t parent;
     std::map<std::string, std::size_t, std::less<>> keys;
