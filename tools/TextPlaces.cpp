@@ -261,8 +261,8 @@ struct PlaceFinder {
 
   explicit PlaceFinder(const PlaceSearch& wanted)
       : search(wanted),
-        values(wanted.nodes.size()),
-        keys(wanted.nodes.size()),
+        values(wanted.parents.size()),
+        keys(wanted.parents.size()),
         members(wanted.wants.size()) {
     for (std::size_t i = 0; i < search.wants.size(); ++i)
       if (search.wants[i].kind == PlaceSearch::Want::Member) by_order.push_back(i);
@@ -280,9 +280,8 @@ struct PlaceFinder {
     } else if (walk.frames.back().object) {
       node = member_node;
     } else if (nodes.back() != None) {
-      const auto& indexes = search.nodes[nodes.back()].indexes;
-      const auto found = indexes.find(walk.frames.back().count - 1);
-      if (found != indexes.end()) node = found->second;
+      const auto found = search.indexes.find({nodes.back(), walk.frames.back().count - 1});
+      if (found != search.indexes.end()) node = found->second;
     }
     if (node != None) values[node] = walk.value_start;
     member_node = node;
@@ -310,11 +309,12 @@ struct PlaceFinder {
   bool Key(const Walk& walk, std::string_view raw, TextPlace start) {
     member_node = None;
     if (const std::size_t parent = nodes.back(); parent != None) {
-      const auto& children = search.nodes[parent].keys;
-      const auto found = raw.find('\\') == std::string_view::npos ? children.find(raw)
-                                                                  : children.find(DecodeKey(raw));
+      const bool escaped = raw.find('\\') != std::string_view::npos;
+      const std::string decoded = escaped ? DecodeKey(raw) : std::string();
+      const std::string_view key = escaped ? std::string_view(decoded) : raw;
+      const auto found = search.keys.find(std::pair(parent, key));
       // A repeat of a key already found is the one the module drops.
-      if (found != children.end() && !keys[found->second]) {
+      if (found != search.keys.end() && !keys[found->second]) {
         keys[found->second] = start;
         member_node = found->second;
       }
@@ -331,7 +331,7 @@ struct PlaceFinder {
 
   // Where a value starts, or the nearest value above it that is in the text.
   TextPlace ValueOrAbove(std::size_t node) const {
-    while (!values[node] && node != 0) node = search.nodes[node].parent;
+    while (!values[node] && node != 0) node = search.parents[node];
     return values[node].value_or(TextPlace{});
   }
 };
@@ -355,12 +355,12 @@ struct DepthBound : PassBy {
 std::size_t PlaceSearch::NodeOf(const KeyPath& path) {
   std::size_t node = 0;
   for (const KeyStep& step : path) {
-    std::size_t next = nodes.size();
+    std::size_t next = parents.size();
     if (const auto* key = std::get_if<std::string>(&step))
-      next = nodes[node].keys.try_emplace(*key, next).first->second;
+      next = keys.try_emplace({node, *key}, next).first->second;
     else
-      next = nodes[node].indexes.try_emplace(std::get<std::size_t>(step), next).first->second;
-    if (next == nodes.size()) nodes.push_back({node, {}, {}});
+      next = indexes.try_emplace({node, std::get<std::size_t>(step)}, next).first->second;
+    if (next == parents.size()) parents.push_back(node);
     node = next;
   }
   return node;

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "plugin/config/ConfigFile.h"
@@ -30,13 +31,18 @@ struct PlaceSearch {
   std::size_t WantMember(std::size_t container, std::size_t member);
 
   // The search itself, as FindPlaces reads it: the paths asked for, as a tree from the document
-  // down, and what is wanted of them.
-  struct Node {
-    std::size_t parent;
-    std::map<std::string, std::size_t, std::less<>> keys;
-    std::map<std::size_t, std::size_t> indexes;
+  // (node 0) down, each node by its parent and its step from there; and what is wanted of them.
+  struct StepOrder {
+    using is_transparent = void;
+    template <typename A, typename B>
+    bool operator()(const A& a, const B& b) const {
+      if (a.first != b.first) return a.first < b.first;
+      return std::string_view(a.second) < std::string_view(b.second);
+    }
   };
-  std::vector<Node> nodes{{0, {}, {}}};
+  std::vector<std::size_t> parents{0};
+  std::map<std::pair<std::size_t, std::string>, std::size_t, StepOrder> keys;
+  std::map<std::pair<std::size_t, std::size_t>, std::size_t> indexes;
   struct Want {
     enum Kind { Value, Key, Member } kind;
     std::size_t node;  // Value and Key
