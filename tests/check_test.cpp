@@ -291,6 +291,7 @@ TEST_F(Check, Arguments) {
   EXPECT_EQ(help.status, 0);
   ASSERT_FALSE(help.out.empty());
   EXPECT_EQ(help.out[0], "usage: nestkeep-check [PATH]");
+  EXPECT_EQ(Checker({"--version"}).out, Strings{"nestkeep-check " NESTKEEP_VERSION});
   EXPECT_EQ(Checker({"--verbose"}).status, 2);
   EXPECT_EQ(Checker({"a.json", "b.json"}).status, 2);
   // A report that is lost is no verdict. A full disk is at hand only where there is /dev/full.

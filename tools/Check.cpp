@@ -26,6 +26,7 @@ namespace {
 
 constexpr const char* Usage =
     "usage: nestkeep-check [PATH]\n"
+    "       nestkeep-check --help | --version\n"
     "\n"
     "Reads a Nestkeep config.json the way the module does and shows what the module would make of\n"
     "it: each species with its cuddle interval and imprinting increase, each food as the engine\n"
@@ -327,6 +328,10 @@ int Run(int argc, char** argv) {
     const std::string_view arg = argv[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(Usage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("nestkeep-check %s\n", NESTKEEP_VERSION);
       return 0;
     }
     if (arg.size() > 1 && arg[0] == '-') {
