@@ -12,6 +12,10 @@ import { createRequire } from 'node:module';
 const Rcon = createRequire(import.meta.url)('rcon-srcds').default;
 
 const BIN_DIR = process.env.NESTKEEP_BIN_DIR ?? path.resolve('build/bin');
+// A build for another platform names its programs the way that platform does, and runs them
+// through an emulator (the Windows build, through wine).
+const SANDBOX = path.join(BIN_DIR, `nestkeep-sandbox${process.env.NESTKEEP_EXE_SUFFIX ?? ''}`);
+const RUN_WITH = process.env.NESTKEEP_RUN_WITH ? [process.env.NESTKEEP_RUN_WITH] : [];
 const PASSWORD = 'nursery-keeper';
 const HOST = '127.0.0.1';
 
@@ -118,9 +122,9 @@ async function startSandbox() {
   const configPath = path.join(configDir, 'config.json');
   writeFileSync(configPath, GOOD_CONFIG);
 
-  const child = spawn(path.join(BIN_DIR, 'nestkeep-sandbox'),
-    ['--dir', dir, '--rcon-port', '0', '--rcon-password', PASSWORD],
-    { stdio: ['pipe', 'pipe', 'pipe'] });
+  const [program, ...args] = [...RUN_WITH, SANDBOX,
+    '--dir', dir, '--rcon-port', '0', '--rcon-password', PASSWORD];
+  const child = spawn(program, args, { stdio: ['pipe', 'pipe', 'pipe'] });
   let stdout = '';
   let stderr = '';
   child.stderr.on('data', (d) => { stderr += d; });
@@ -142,10 +146,11 @@ async function startSandbox() {
     output: () => stdout,
     errors: () => stderr,
     console: (line) => child.stdin.write(`${line}\n`),
+    // With RCON on, the end of its input does not end the sandbox: quit does.
     async stop() {
-      child.stdin.end();
+      child.stdin.end('quit\n');
       try {
-        return await withTimeout(exited, 15000, 'the sandbox to exit after its input ended');
+        return await withTimeout(exited, 15000, 'the sandbox to exit after quit');
       } catch (e) {
         child.kill('SIGKILL');
         throw e;
