@@ -3,11 +3,8 @@
 // The game's thread (this one) runs every console line and every RCON request, one at a time, so a
 // command handler and a detour never run at once. Standard input is read on a thread of its own
 // and RCON on the listener's I/O thread; both only hand work over.
-#include <poll.h>
-#include <sys/resource.h>
-#include <unistd.h>
+#include <fmt/format.h>
 
-#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -16,15 +13,19 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 #include "sandbox/console/Console.h"
 #include "sandbox/console/LineReader.h"
 #include "sandbox/demo/Demo.h"
+#include "sandbox/platform/Process.h"
+#include "sandbox/platform/Streams.h"
 #include "sandbox/rcon/Server.h"
 
 namespace {
@@ -110,10 +111,9 @@ Options ParseOptions(int argc, char** argv) {
 // The module built beside the sandbox, or, once installed, the one in the plugin folder under the
 // installation's root.
 std::string DefaultModulePath() {
-  std::error_code ec;
-  const auto here = std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
-  const auto beside = here / "libNestkeep.so";
-  const auto installed = here.parent_path() / "ArkApi/Plugins/Nestkeep/libNestkeep.so";
+  const auto here = Platform::ProgramFolder();
+  const auto beside = here / NESTKEEP_MODULE_FILE;
+  const auto installed = here.parent_path() / "ArkApi/Plugins/Nestkeep" / NESTKEEP_MODULE_FILE;
   return (std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside
                                                                                  : installed)
       .string();
@@ -128,15 +128,6 @@ void ReadContent(const std::string& path) {
     auto end = line.find_last_not_of(" \t\r");
     Game::AddContent(std::string_view(line).substr(start, end + 1 - start));
   }
-}
-
-// Each RCON connection holds a descriptor, and the module must still open its config while they
-// are open; the soft limit is often far below what the system would give.
-void RaiseDescriptorLimit() {
-  rlimit limit{};
-  if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) return;
-  limit.rlim_cur = limit.rlim_max;
-  setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 // Work for the game's thread, run in the order it was handed over.
@@ -164,25 +155,12 @@ class GameQueue {
   std::deque<std::function<void()>> jobs_;
 };
 
-// Reads standard input and hands each piece over as it comes, until the input ends or stop is set.
-// It polls, so that it can be stopped and joined while no input comes.
-void ReadInput(const std::function<void(std::string_view)>& bytes_read,
-               const std::atomic<bool>& stop) {
-  char buffer[65536];
-  while (!stop) {
-    pollfd in{STDIN_FILENO, POLLIN, 0};
-    int ready = poll(&in, 1, 100);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) {
-      if (ready < 0) break;
-      continue;
-    }
-    ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    bytes_read(std::string_view(buffer, static_cast<std::size_t>(n)));
-  }
-}
+// What the game's thread knows of the server's state. Only the game's thread touches it.
+struct Server {
+  bool running = true;
+  bool rcon = false;
+  const char* signal = nullptr;  // what ended it, when a signal did
+};
 
 void Print(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) {
@@ -192,10 +170,40 @@ void Print(const std::vector<std::string>& lines) {
   std::fflush(stdout);
 }
 
+// Reads standard input on a thread of its own and hands each line to the game's thread, then its
+// end. The thread is never waited for: a read of standard input cannot be cancelled everywhere, so
+// the sandbox ends without it, and the queue it posts to outlives the sandbox's own use of it.
+void StartReadingInput(const std::shared_ptr<GameQueue>& queue, Server& server) {
+  std::thread([queue, &server] {
+    auto post = [&](Console::InputLine line) {
+      queue->Post([line = std::move(line), &server] {
+        if (!server.running) return;
+        std::vector<std::string> out;
+        if (line.too_long)
+          out.push_back(line.text);
+        else if (!Console::RunLine(line.text, out))
+          server.running = false;
+        Print(out);
+      });
+    };
+    Console::LineReader reader;
+    char buffer[65536];
+    while (const std::size_t n = Platform::ReadStandardInput(buffer, sizeof buffer))
+      for (Console::InputLine& line : reader.Feed(std::string_view(buffer, n)))
+        post(std::move(line));
+    if (std::optional<Console::InputLine> last = reader.Finish()) post(std::move(*last));
+    // Without RCON the console is all there is; with it, the server serves on until told to stop.
+    queue->Post([&server] {
+      if (!server.rcon) server.running = false;
+    });
+  }).detach();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  RaiseDescriptorLimit();
+  Platform::RaiseDescriptorLimit();
+  Platform::UseBinaryStandardOutput();
   Options o = ParseOptions(argc, argv);
 
   std::string password;
@@ -205,6 +213,9 @@ int main(int argc, char** argv) {
     password = env;
   if (o.rcon_port && password.empty())
     BadOption("RCON needs a password: --rcon-password or NESTKEEP_RCON_PASSWORD");
+  if (o.password && !o.rcon_port) BadOption("--rcon-password without --rcon-port");
+  if (std::error_code error; o.dir && !std::filesystem::is_directory(*o.dir, error))
+    BadOption("--dir is not a directory: " + *o.dir);
 
   Console::SetModulePath(o.module ? *o.module : DefaultModulePath());
   if (o.log) {
@@ -219,22 +230,30 @@ int main(int argc, char** argv) {
 
   if (o.demo) return Demo::Run(o.dir);
 
+  const auto queue = std::make_shared<GameQueue>();
+  Server server;
+  Platform::OnShutdownRequest([queue, &server](const char* signal) {
+    queue->Post([&server, signal] {
+      server.signal = signal;
+      server.running = false;
+    });
+  });
+
   if (o.dir) Sandbox::SetCurrentDir(*o.dir);
   if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {
     std::fprintf(stderr, "nestkeep-sandbox: %s\n", why.c_str());
     return 1;
   }
 
-  GameQueue queue;
-  bool running = true;
   if (o.rcon_port) {
     try {
       std::uint16_t port = Rcon::StartServer(
           *o.rcon_port, password,
           [](std::int32_t id, const std::string& line) { return Console::RunRcon(id, line); },
-          [&queue](std::function<void()> job) { queue.Post(std::move(job)); },
-          Sandbox::LogHostWarning);
+          [queue](std::function<void()> job) { queue->Post(std::move(job)); },
+          [](const std::string& line) { Sandbox::LogHostLine(spdlog::level::warn, line); });
       std::printf("rcon listening on 127.0.0.1:%u\n", port);
+      server.rcon = true;
     } catch (const std::exception& e) {
       std::fprintf(stderr, "nestkeep-sandbox: RCON cannot listen on port %u: %s\n", *o.rcon_port,
                    e.what());
@@ -244,35 +263,16 @@ int main(int argc, char** argv) {
   }
   Print({"ready"});
 
-  std::atomic<bool> stop_input{false};
-  std::thread input([&] {
-    auto post = [&](Console::InputLine line) {
-      queue.Post([line = std::move(line), &running] {
-        if (!running) return;
-        std::vector<std::string> out;
-        if (line.too_long)
-          out.push_back(line.text);
-        else if (!Console::RunLine(line.text, out))
-          running = false;
-        Print(out);
-      });
-    };
-    Console::LineReader reader;
-    ReadInput(
-        [&](std::string_view bytes) {
-          for (Console::InputLine& line : reader.Feed(bytes)) post(std::move(line));
-        },
-        stop_input);
-    if (std::optional<Console::InputLine> last = reader.Finish(); last && !stop_input)
-      post(std::move(*last));
-    queue.Post([&running] { running = false; });
-  });
+  StartReadingInput(queue, server);
+  while (server.running && !Console::QuitRequested()) queue->Take()();
 
-  while (running && !Console::QuitRequested()) queue.Take()();
-
-  stop_input = true;
-  input.join();
-  if (o.rcon_port) Rcon::StopServer();
+  // Connections first, so that no request comes in while the module goes.
+  if (server.rcon) Rcon::StopServer();
   if (Sandbox::ModuleLoaded()) Sandbox::UnloadModule();
+  if (server.signal)
+    Sandbox::LogHostLine(spdlog::level::info, fmt::format("stopped by {}: RCON connections closed, "
+                                                          "the module unloaded",
+                                                          server.signal));
+  std::fflush(stdout);
   return 0;
 }

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <sstream>
 
+#include "plugin/config/ConfigFile.h"
+#include "plugin/engine/Unicode.h"
 #include "tests/SandboxProcess.h"
 
 namespace {
@@ -18,6 +22,19 @@ std::vector<std::string> Block(const std::string& first_line) {
   if (it == lines.end()) return block;
   for (++it; it != lines.end() && *it != "```"; ++it) block.push_back(*it);
   return block;
+}
+
+// The transcript's food draws are glibc's rand() after srand(1). Where the C runtime draws another
+// sequence for the same seed, the food the module draws first there takes the place of the one
+// shown.
+std::string FirstFoodDrawnHere(const std::string& shown) {
+  constexpr int GlibcFirstDraw = 1804289383;
+  std::srand(1);
+  const int draw = std::rand();
+  if (draw == GlibcFirstDraw) return shown;
+  nlohmann::json doc = ParseConfigFile(SourceDir() + "/examples/config.json");
+  const std::vector<std::u16string> foods = BuildFoodList(doc);
+  return Unicode::Utf16ToUtf8(foods[static_cast<std::uint64_t>(draw) % foods.size()]);
 }
 
 std::vector<std::string> Words(const std::string& line) {
@@ -60,6 +77,10 @@ TEST(Readme, TheSandboxTranscriptIsReal) {
       expected.push_back(line);
   }
   ASSERT_FALSE(expected.empty());
+  const std::string shown_food = "/Game/Nursery/Foods/FishFlakes.FishFlakes_C";
+  for (std::string& line : expected)
+    if (const auto at = line.find(shown_food); at != std::string::npos)
+      line.replace(at, shown_food.size(), FirstFoodDrawnHere(shown_food));
   SandboxRun run = RunSandbox(options, input);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, expected);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <regex>
 
 #include "sandbox/console/LineReader.h"
@@ -70,6 +71,9 @@ TEST_F(Session, OptionsAndExitStatus) {
       {{"--dir"}, 2, "", "--dir"},
       {{"--rcon-port", "70000", "--rcon-password", "x"}, 2, "", "--rcon-port"},
       {{"--rcon-port", "0"}, 2, "", "password"},
+      {{"--rcon-password", "x"}, 2, "", "--rcon-password without --rcon-port"},
+      {{"--dir", "/nonexistent/server"}, 2, "", "--dir is not a directory"},
+      {{"--demo", "--dir", NESTKEEP_SOURCE_DIR "/README.md"}, 2, "", "--dir is not a directory"},
       {{"--seed", "-1"}, 2, "", "--seed"},
       {{"--content", "/"}, 2, "", "--content"},
       {{"--log", "/proc/version"}, 2, "", "--log"},
@@ -445,6 +449,37 @@ TEST_F(Session, TheDemonstrationUsesTheGivenFolder) {
   for (const std::string& line : run.out) all += line + "\n";
   EXPECT_THAT(all, ::testing::MatchesRegex("(.|\n)*\nQuillback +2 +10 +2h 00m +3d 08h\n(.|\n)*"));
   EXPECT_TRUE(std::filesystem::exists(dir_ / "ArkApi/Plugins/Nestkeep/config.json"));
+}
+
+// An administrator's own config that the module refuses: said first, with the module's line, then
+// the babies by the game alone, and exit 1.
+TEST_F(Session, TheDemonstrationSaysFirstWhenTheModuleRefusesTheConfig) {
+  const struct {
+    const char* what;
+    std::optional<std::string> config;  // none: no file
+    std::string logged;
+  } cases[] = {
+      {"no config", std::nullopt, "Can't open config.json"},
+      {"a species without its interval",
+       R"({"General": {}, "Dinolist": {"Rex": {"CuddleIncreasePercent": 0.5}}})",
+       "[json.exception.type_error.302] type must be number, but is null"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(dir_ / "ArkApi/Plugins/Nestkeep/config.json");
+    if (c.config) WriteConfig(*c.config);
+    SandboxRun run = RunSandbox({"--demo", "--dir", dir_.string()}, "");
+    EXPECT_EQ(run.status, 1);
+    ASSERT_GE(run.out.size(), 3u);
+    EXPECT_THAT(run.out[0], ::testing::MatchesRegex("the module refuses .*config.json; it logs:"));
+    EXPECT_EQ(run.out[1], "  [Nestkeep][error] " + c.logged);
+    EXPECT_EQ(run.out[2], "so the babies are raised by the game alone");
+    std::string all;
+    for (const std::string& line : run.out) all += line + "\n";
+    EXPECT_THAT(all, HasSubstr("The game alone\n"));
+    EXPECT_THAT(all, ::testing::Not(HasSubstr("With Nestkeep")));
+    EXPECT_THAT(all, ::testing::MatchesRegex("(.|\n)*\nDuskmane +10 +3d 08h\n"));
+  }
 }
 
 }  // namespace

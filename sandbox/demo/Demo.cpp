@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "plugin/config/ConfigFile.h"
+#include "plugin/lifecycle/LogLine.h"
 #include "sandbox/console/Console.h"
 #include "sandbox/demo/ExampleConfig.h"
 #include "sandbox/platform/Streams.h"
@@ -154,14 +155,19 @@ std::vector<Raised> RaiseBabies(const std::vector<std::string>& species, const S
   return raised;
 }
 
-// What the module will make of the config, read with the module's own reading code: nothing when
-// it will not load the file.
-ConfigContents ReadDemoConfig(const std::string& config) {
+// What the module will make of the config, read with the module's own reading code: its
+// contents, or, when it will not load the file, the line it logs instead.
+struct DemoConfig {
+  ConfigContents contents;
+  std::string refusal;
+};
+
+DemoConfig ReadDemoConfig(const std::string& config) {
   try {
     nlohmann::json doc = ParseConfigFile(config);
-    return BuildConfig(doc);
-  } catch (const std::exception&) {
-    return ConfigContents{};
+    return {BuildConfig(doc), ""};
+  } catch (const std::exception& error) {
+    return {ConfigContents{}, CutLogText(error.what())};
   }
 }
 
@@ -262,21 +268,30 @@ std::vector<Raised> RaiseByGameAlone(const Nursery& nursery) {
   return raised;
 }
 
-void PrintTable(const Nursery& nursery, const std::vector<Raised>& with_module,
+// Both runs side by side; without a run with the module, the game's alone.
+void PrintTable(const Nursery& nursery, const std::optional<std::vector<Raised>>& with_module,
                 const std::vector<Raised>& game_alone) {
   const Style& style = nursery.style;
   const std::vector<std::string>& species = nursery.species;
   int width = 7;
   for (const std::string& name : species)
     width = std::max(width, static_cast<int>(name.size()) + (IsListed(nursery, name) ? 0 : 13));
+  if (!with_module) {
+    std::printf("%s%-*s  %-13s  %s%s\n", style.bold, width, "species", "cuddles taken",
+                "time to full imprinting", style.reset);
+    for (std::size_t i = 0; i < species.size(); ++i)
+      std::printf("%-*s  %13d  %s\n", width, species[i].c_str(), game_alone[i].cuddles,
+                  Duration(game_alone[i].full_at).c_str());
+    return;
+  }
   std::printf("%s%-*s  %-17s  %s%s\n", style.bold, width, "", "cuddles taken",
               "time to full imprinting", style.reset);
   std::printf("%s%-*s  %8s %8s  %-16s %s%s\n", style.bold, width, "species", "Nestkeep", "game",
               "Nestkeep", "game", style.reset);
   for (std::size_t i = 0; i < species.size(); ++i) {
     const std::string label = species[i] + (IsListed(nursery, species[i]) ? "" : " (not listed)");
-    std::printf("%-*s  %8d %8d  %-16s %s\n", width, label.c_str(), with_module[i].cuddles,
-                game_alone[i].cuddles, Duration(with_module[i].full_at).c_str(),
+    std::printf("%-*s  %8d %8d  %-16s %s\n", width, label.c_str(), (*with_module)[i].cuddles,
+                game_alone[i].cuddles, Duration((*with_module)[i].full_at).c_str(),
                 Duration(game_alone[i].full_at).c_str());
   }
 }
@@ -297,19 +312,30 @@ bool ReloadOverRcon() {
 int Demonstrate(const std::string& dir) {
   const std::string config = ConfigPath(dir);
   Sandbox::SetCurrentDir(dir);
-  ConfigContents contents = ReadDemoConfig(config);
-  std::vector<std::string> species = PickSpecies(contents);
-  const Nursery nursery{MakeStyle(), std::move(contents), std::move(species)};
-  std::printf("%sNestkeep nursery demonstration%s\n", nursery.style.bold, nursery.style.reset);
+  DemoConfig read = ReadDemoConfig(config);
+  std::vector<std::string> species = PickSpecies(read.contents);
+  const Nursery nursery{MakeStyle(), std::move(read.contents), std::move(species)};
   // Shown in the platform's own separators; the module reads it with forward slashes everywhere.
-  std::printf("config: %s\n", std::filesystem::path(config).make_preferred().string().c_str());
+  const std::string shown = std::filesystem::path(config).make_preferred().string();
+  // A config the module refuses is the first thing an administrator must learn of.
+  if (!read.refusal.empty()) {
+    std::printf("the module refuses %s; it logs:\n  [Nestkeep][error] %s\n", shown.c_str(),
+                read.refusal.c_str());
+    std::printf("so the babies are raised by the game alone\n\n");
+  }
+  std::printf("%sNestkeep nursery demonstration%s\n", nursery.style.bold, nursery.style.reset);
+  std::printf("config: %s\n", shown.c_str());
   std::printf("the game alone asks for a cuddle every %g hours and each adds %g%%\n\n",
               Game::GameCuddleInterval / 3600, static_cast<double>(Game::GameCuddleGain) * 100);
 
+  if (!read.refusal.empty()) {
+    PrintTable(nursery, std::nullopt, RaiseByGameAlone(nursery));
+    return 1;
+  }
   const std::optional<std::vector<Raised>> with_module = RaiseWithModule(nursery);
   if (!with_module) return 1;
   const std::vector<Raised> game_alone = RaiseByGameAlone(nursery);
-  PrintTable(nursery, *with_module, game_alone);
+  PrintTable(nursery, with_module, game_alone);
   return ReloadOverRcon() ? 0 : 1;
 }
 

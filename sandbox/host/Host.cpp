@@ -102,7 +102,9 @@ void AddLogSink(spdlog::sink_ptr sink) {
   RenewHostLogger();
 }
 
-void LogHostWarning(std::string_view line) { HostLogger().warn("{}", line); }
+void LogHostLine(spdlog::level::level_enum level, std::string_view line) {
+  HostLogger().log(level, "{}", line);
+}
 
 void SetCurrentDir(std::string dir) {
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();

@@ -92,8 +92,8 @@ SANDBOX_API bool ModuleExports(const std::string& path, const char* symbol);
 SANDBOX_API void AddLogFile(const std::string& path);
 // Also write the host's log lines to a sink; the host keeps its own form for them.
 SANDBOX_API void AddLogSink(spdlog::sink_ptr sink);
-// One warning from the host itself, through its "ArkApi" logger.
-SANDBOX_API void LogHostWarning(std::string_view line);
+// One line from the host itself, through its "ArkApi" logger.
+SANDBOX_API void LogHostLine(spdlog::level::level_enum level, std::string_view line);
 SANDBOX_API void SetCurrentDir(std::string dir);
 SANDBOX_API void SetWorld(UWorld* world);
 

@@ -128,7 +128,8 @@ async function startSandbox() {
   let stdout = '';
   let stderr = '';
   child.stderr.on('data', (d) => { stderr += d; });
-  const exited = new Promise((resolve) => child.once('exit', (code, signal) => resolve({ code, signal })));
+  // 'close' comes once its output has all been read, after 'exit'.
+  const exited = new Promise((resolve) => child.once('close', (code, signal) => resolve({ code, signal })));
 
   const port = await withTimeout(new Promise((resolve, reject) => {
     child.stdout.on('data', (d) => {
@@ -146,11 +147,14 @@ async function startSandbox() {
     output: () => stdout,
     errors: () => stderr,
     console: (line) => child.stdin.write(`${line}\n`),
-    // With RCON on, the end of its input does not end the sandbox: quit does.
-    async stop() {
-      child.stdin.end('quit\n');
+    endInput: () => child.stdin.end(),
+    // Ends it with `quit`, or with a signal; with RCON on, the end of its input does not end it.
+    async stop(signal) {
+      if (signal) child.kill(signal);
+      else child.stdin.write('quit\n');
+      child.stdin.end();
       try {
-        return await withTimeout(exited, 15000, 'the sandbox to exit after quit');
+        return await withTimeout(exited, 15000, 'the sandbox to exit');
       } catch (e) {
         child.kill('SIGKILL');
         throw e;
@@ -383,5 +387,26 @@ describe('nestkeep-sandbox after repeated wrong passwords', () => {
     } finally {
       await panel.disconnect();
     }
+  });
+});
+
+// A server: the end of its input does not end it while RCON is on; a service manager stops it with
+// SIGTERM, and it closes its connections, unloads the module and exits 0.
+describe('nestkeep-sandbox as a server', () => {
+  it('serves past the end of its input until a signal stops it cleanly', async () => {
+    const sandbox = await startSandbox();
+    const raw = await RawClient.open(sandbox.port);
+    raw.request(1, AUTH, PASSWORD);
+    assert.deepEqual(await raw.packet(), { id: 1, type: AUTH_ANSWER, body: '' });
+    sandbox.endInput();
+    await new Promise((resolve) => setTimeout(resolve, 300));
+    raw.request(2, EXEC, 'memory');
+    assert.match((await raw.packet()).body, /^memory blocks=\d+$/);
+    const { code, signal } = await sandbox.stop('SIGTERM');
+    await raw.closedByServer();
+    assert.equal(signal, null);
+    assert.equal(code, 0);
+    assert.match(sandbox.errors(),
+      /\[ArkApi\]\[info\] stopped by SIGTERM: RCON connections closed, the module unloaded/);
   });
 });
