@@ -450,27 +450,27 @@ class Lines {
  private:
   static constexpr auto PollPause = std::chrono::milliseconds(1);
 
-  // Appends what the file gained since the last read; false when it gained nothing.
+  // Appends what the file gained since the last read; false when it gained nothing. Opened anew
+  // each time: a stream that met the end of the file keeps it (Windows' C runtime too), and an
+  // open file could not be removed on Windows.
   bool ReadMore() {
-    // The file may not be there yet in the first moments of the sandbox.
-    if (!file_.is_open()) file_.open(path_, std::ios::binary);
-    if (!file_.is_open()) return false;
+    std::ifstream file(path_, std::ios::binary);  // not there yet in the sandbox's first moments
+    if (!file.seekg(read_)) return false;
     char chunk[4096];
-    bool grew = false;
-    for (;;) {
-      file_.read(chunk, sizeof chunk);
-      const auto n = static_cast<std::size_t>(file_.gcount());
-      pending_.append(chunk, n);
-      grew = grew || n > 0;
-      if (n < sizeof chunk) break;
-    }
-    file_.clear();  // the end of the file is only the end of what was written so far
-    return grew;
+    const std::streamoff before = read_;
+    std::streamsize n = 0;
+    do {
+      file.read(chunk, sizeof chunk);
+      n = file.gcount();
+      pending_.append(chunk, static_cast<std::size_t>(n));
+      read_ += n;
+    } while (n == sizeof chunk);
+    return read_ > before;
   }
 
   fs::path path_;
   ChildProcess& child_;
-  std::ifstream file_;
+  std::streamoff read_ = 0;  // bytes of the file read so far
   std::string pending_;
   bool ended_ = false;
 };
