@@ -5,7 +5,7 @@ BUILD  := build
 # What the demonstration runs: the sandbox with its host runtime and the module, and the checker.
 PROGRAMS := nestkeep-sandbox nestkeep-check
 
-.PHONY: all demo test bench fuzz configure build node clean
+.PHONY: all demo test bench fuzz configure build node windows test-windows package clean
 
 all: build
 
@@ -51,5 +51,21 @@ fuzz:
 	@cmake --build --preset fuzz --target fuzzers
 	@scripts/run-fuzzers.sh build-fuzz $(FUZZ_SECONDS)
 
+# Windows x64: cross-built with MinGW-w64 into build-windows/, and the whole suite run under wine64.
+windows:
+	@scripts/install-deps.sh windows
+	@cmake --preset windows >/dev/null
+	@cmake --build --preset windows
+
+test-windows: windows
+	@scripts/install-node-deps.sh
+	@ctest --preset windows --no-tests=error
+
+# The release archives in dist/, one per platform, each tested by unpacking it and running the
+# demonstration from it (the Windows one under wine64).
+package:
+	@scripts/install-deps.sh windows unzip
+	@scripts/package.sh
+
 clean:
-	@rm -rf build build-asan build-tsan build-fuzz
+	@rm -rf build build-asan build-tsan build-fuzz build-windows dist

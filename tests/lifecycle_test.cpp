@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "sandbox/game/Game.h"
+#include "tests/support/Match.h"
 #include "tests/support/Scratch.h"
 
 namespace {
@@ -89,6 +90,21 @@ TEST_F(Lifecycle, AMissingConfigIsLoggedOnceThroughTheHostsSinks) {
       std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] Can't open config\.json)")))
       << lines[0];
   EXPECT_EQ(Sandbox::HostEvents(), LoadEvents);  // loaded all the same
+}
+
+// Once the module has logged and gone, nothing of its code is left in what the host owns: the host
+// still logs through its shared sinks, and destroys them, as any server shuts down.
+TEST_F(Lifecycle, TheHostLogsAndShutsDownAfterTheModuleHasGone) {
+  Load();
+  ASSERT_EQ(LogLines().size(), 1u);  // no config: the module's one line
+  Unload();
+  ASSERT_FALSE(Mapped());
+  Sandbox::LogHostLine(spdlog::level::warn, "after the module");
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_TRUE(
+      FullMatch(lines[1], R"(\d\d/\d\d/\d\d \d\d:\d\d \[ArkApi\]\[warning\] after the module)"));
+  Sandbox::ResetHost();
 }
 
 TEST_F(Lifecycle, TheLoadedModuleChangesTheGameUntilUnloaded) {
