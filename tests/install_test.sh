@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installing lays out the plugin folder, never overwrites an administrator's config.json, and the
-# installed sandbox loads the installed module without an error.
+# Installing lays out the plugin folder and nothing else unless the programs are asked for, never
+# overwrites an administrator's config.json, and the installed sandbox loads the installed module
+# without an error.
 # Usage: install_test.sh BUILD_DIR
 # For a build of another platform, the environment says how to run its programs and what they are
 # called there: NESTKEEP_RUN_WITH (an emulator), NESTKEEP_EXE_SUFFIX, NESTKEEP_MODULE_FILE.
@@ -15,9 +16,14 @@ fail() { echo "install test: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 plugin="$prefix/ArkApi/Plugins/Nestkeep"
+for f in "$plugin/$module" "$plugin/config.json" "$plugin/config.schema.json"; do
+  [ -f "$f" ] || fail "missing $f"
+done
+[ ! -e "$prefix/bin" ] || fail "the programs were installed unasked: $(ls "$prefix/bin")"
+cmake --install "$build" --prefix "$prefix" --component programs >/dev/null
 sandbox="$prefix/bin/nestkeep-sandbox$exe"
 check="$prefix/bin/nestkeep-check$exe"
-for f in "$plugin/$module" "$plugin/config.json" "$plugin/config.schema.json" "$sandbox" "$check"; do
+for f in "$sandbox" "$check"; do
   [ -f "$f" ] || fail "missing $f"
 done
 
@@ -34,4 +40,4 @@ echo '{"General": {}}' >"$plugin/config.json"
 again="$(cmake --install "$build" --prefix "$prefix")"
 grep -q "Keeping: .*config.json" <<<"$again" || fail "no word of keeping config.json"
 [ "$(cat "$plugin/config.json")" = '{"General": {}}' ] || fail "config.json was overwritten"
-echo "install test: plugin folder laid out, config.json kept, installed module loads"
+echo "install test: plugin folder laid out, programs only when asked for, config.json kept, installed module loads"
