@@ -86,31 +86,144 @@ TEST_F(Check, Summary) {
             "Walk requests: replaced by food requests (ReplaceCuddleTypeWalk not given, so true)");
 }
 
-// What the module would log, after "error: ", and the exit status.
+// Every way the module refuses a file it could read: the line it would log, after where in the
+// file the value at fault starts (a member that is not there: the object that lacks it; a parse
+// error: where the parser stopped) and that value's path.
 TEST_F(Check, Failures) {
+  const std::string P101 = "[json.exception.parse_error.101] parse error at line ";
+  const std::string E302 = "[json.exception.type_error.302] type must be ";
+  const std::string E305 =
+      "[json.exception.type_error.305] cannot use operator[] with a string argument with ";
+  const std::string E306 = "[json.exception.type_error.306] cannot use value() with ";
+  const std::string Species = R"("CuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1)";
+  // A document of General and the given members, one a line from line 2 on.
+  auto with_general = [](const std::string& members) {
+    return "{\"General\": {},\n" + members + "\n}";
+  };
   const struct {
+    const char* what;
     std::string text;
+    std::string place;  // LINE:COLUMN
+    std::string path;
     std::string message;
+    std::uintmax_t size = 0;  // the file made this large
   } cases[] = {
-      {"",
-       "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error while "
-       "parsing value - unexpected end of input; expected '[', '{', or a literal"},
-      {R"({"Footlist": ["Berry"]})", R"(Footlist element "Berry" is not of the form Type'Path')"},
-      {R"({"Dinolist": {}})", "[json.exception.type_error.306] cannot use value() with null"},
-      // The module reads nothing of this; its verdict, and so the checker's, is that it is too
-      // deep.
-      {R"({"General": {}, "Notes": )" + std::string(1000000, '[') + std::string(1000000, ']') + "}",
+      {"a file one byte over 64 MiB", "{}", "1:1", "(top level)",
+       "config.json is larger than 64 MiB (67108865 bytes)", (64 << 20) + 1},
+      // The module reads nothing of these; its verdict, and so the checker's, is that they are too
+      // deep, at the first level too many.
+      {"nested too deep", with_general(R"("Footlist": )" + std::string(600, '[')), "2:524",
+       "Footlist/0/0/0/.../0/0/0/0",
        "config.json is nested deeper than 512 levels of arrays and objects"},
+      {"nested too deep and never closed",
+       R"({"General": {}, "Notes": )" + std::string(1000000, '[') + std::string(1000000, ']') + "}",
+       "1:537", R"("Notes"/0/0/0/.../0/0/0/0)",
+       "config.json is nested deeper than 512 levels of arrays and objects"},
+      // Parsing: where the parser stopped.
+      {"empty file", "", "1:1", "(top level)",
+       P101 + "1, column 1: syntax error while parsing value - unexpected end of input; "
+              "expected '[', '{', or a literal"},
+      {"unclosed object", "{\"General\": {}\n", "2:1", "(top level)",
+       P101 + "2, column 1: syntax error while parsing object - unexpected end of input; "
+              "expected '}'"},
+      {"trailing comma", R"({"General": {},})", "1:16", "(top level)",
+       P101 + "1, column 16: syntax error while parsing object key - unexpected '}'; expected "
+              "string literal"},
+      {"value missing", "{\"General\": {},\n \"Dinolist\": {\"A\": }}", "2:20", R"(Dinolist/"A")",
+       P101 + "2, column 20: syntax error while parsing value - unexpected '}'; expected '[', "
+              "'{', or a literal"},
+      {"number too large", with_general(R"("Dinolist": {"A": {"CuddleIntervalTime": 1e999}})"),
+       "2:42", R"(Dinolist/"A"/CuddleIntervalTime)",
+       "[json.exception.out_of_range.406] number overflow parsing '1e999'"},
+      {"mark after a blank", " \xEF\xBB\xBF{}", "1:2", "(top level)",
+       P101 +
+           "1, column 2: syntax error while parsing value - invalid literal; last read: ' \xEF'"},
+      {"mark given twice", "\xEF\xBB\xBF\xEF\xBB\xBF{}", "1:4", "(top level)",
+       P101 + "1, column 4: syntax error while parsing value - invalid literal; last read: "
+              "'\xEF\xBB\xBF\xEF'"},
+      // The document is not an object.
+      {"top-level array", "\n  []", "2:3", "(top level)", E306 + "array"},
+      {"top-level null", "null", "1:1", "(top level)", E306 + "null"},
+      // Footlist.
+      {"number among foods", with_general(R"("Footlist": ["T'/A'", 5])"), "2:23", "Footlist/1",
+       E302 + "string, but is number"},
+      {"lone number as foods", with_general(R"("Footlist": 5)"), "2:13", "Footlist",
+       E302 + "string, but is number"},
+      {"object of booleans as foods", with_general(R"("Footlist": {"a": true})"), "2:19",
+       R"(Footlist/"a")", E302 + "string, but is boolean"},
+      {"food without apostrophe", with_general(R"("Footlist": ["Berry"])"), "2:14", "Footlist/0",
+       R"(Footlist element "Berry" is not of the form Type'Path')"},
+      {"empty food", with_general(R"("Footlist": ["T'/A'", ""])"), "2:23", "Footlist/1",
+       R"(Footlist element "" is not of the form Type'Path')"},
+      {"food with nothing after the apostrophe", with_general(R"("Footlist": ["Blueprint'"])"),
+       "2:14", "Footlist/0", R"(Footlist element "Blueprint'" is not of the form Type'Path')"},
+      {"food quoting a quote", with_general(R"("Footlist": ["Be\"rry"])"), "2:14", "Footlist/0",
+       R"(Footlist element "Be\"rry" is not of the form Type'Path')"},
+      // A species value.
+      {"species value a string", with_general(R"("Dinolist": {"A": "fast"})"), "2:19",
+       R"(Dinolist/"A")", E305 + "string"},
+      {"species value an array", with_general(R"("Dinolist": {"A": [1]})"), "2:19",
+       R"(Dinolist/"A")", E305 + "array"},
+      {"species value null", with_general(R"("Dinolist": {"A": null})"), "2:19",
+       R"(Dinolist/"A"/CuddleIntervalTime)", E302 + "number, but is null"},
+      {"species without increase",
+       with_general("\"Dinolist\": {\n  \"A\": {\"CuddleIntervalTime\": 1}}"), "3:8",
+       R"(Dinolist/"A"/CuddleIncreasePercent)", E302 + "number, but is null"},
+      {"interval a string",
+       with_general(
+           R"("Dinolist": {"A": {"CuddleIntervalTime": "5", "CuddleIncreasePercent": 0.1}})"),
+       "2:42", R"(Dinolist/"A"/CuddleIntervalTime)", E302 + "number, but is string"},
+      {"increase an array",
+       with_general(R"("Dinolist": {"A": {"CuddleIntervalTime": 1, "CuddleIncreasePercent": []}})"),
+       "2:70", R"(Dinolist/"A"/CuddleIncreasePercent)", E302 + "number, but is array"},
+      {"interval read before increase",
+       with_general(
+           R"("Dinolist": {"A": {"CuddleIncreasePercent": {}, "CuddleIntervalTime": "5"}})"),
+       "2:71", R"(Dinolist/"A"/CuddleIntervalTime)", E302 + "number, but is string"},
+      {"second species bad",
+       with_general("\"Dinolist\": {\"A\": {" + Species +
+                    "},\n \"B\": {\"CuddleIntervalTime\": {}}}"),
+       "3:30", R"(Dinolist/"B"/CuddleIntervalTime)", E302 + "number, but is object"},
+      {"interval key in lower case",
+       with_general(
+           R"("Dinolist": {"A": {"cuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1}})"),
+       "2:19", R"(Dinolist/"A"/CuddleIntervalTime)", E302 + "number, but is null"},
+      // Dinolist not an object.
+      {"array of species", with_general(R"("Dinolist": [{)" + Species + "}]"), "2:13", "Dinolist",
+       "[json.exception.invalid_iterator.207] cannot use key() for non-object iterators"},
+      {"array of numbers", with_general(R"("Dinolist": [5])"), "2:14", "Dinolist/0",
+       E305 + "number"},
+      {"array of empty objects", with_general(R"("Dinolist": [{}])"), "2:14",
+       "Dinolist/0/CuddleIntervalTime", E302 + "number, but is null"},
+      {"lone string", with_general(R"("Dinolist": "A")"), "2:13", "Dinolist", E305 + "string"},
+      // General.
+      {"no General", "\n{\"Dinolist\": {\"A\": {" + Species + "}}, \"Footlist\": [\"T'/A'\"]}",
+       "2:1", "General", E306 + "null"},
+      {"General in lower case", R"({"general": {}})", "1:1", "General", E306 + "null"},
+      {"General an array", R"({"General": [], "General": {}})", "1:13", "General", E306 + "array"},
+      {"walk setting a string", "{\"General\": {\n  \"ReplaceCuddleTypeWalk\": \"yes\"}}", "2:28",
+       "General/ReplaceCuddleTypeWalk", E302 + "boolean, but is string"},
+      {"walk setting a number", R"({"General": {"ReplaceCuddleTypeWalk": 1}})", "1:39",
+       "General/ReplaceCuddleTypeWalk", E302 + "boolean, but is number"},
+      // The place is found as the parser reads: names with escapes, strings that hold brackets
+      // and quotes, a byte-order mark counted in the columns.
+      {"found past strings and escapes",
+       "\xEF\xBB\xBF{\"Notes\": \"}{\\\"[\", \"General\": {},\n \"Dinolist\": {\"\\u0041\\u00e9\": "
+       "{\"CuddleIntervalTime\": 1, \"CuddleIncreasePercent\": \"1\"}}}",
+       "2:82", "Dinolist/\"A\xC3\xA9\"/CuddleIncreasePercent", E302 + "number, but is string"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.text);
+    SCOPED_TRACE(c.what);
     const auto path = Write("broken.json", c.text);
+    if (c.size) fs::resize_file(path, c.size);
     const auto run = Checker({path});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, Strings{});
     ASSERT_GE(run.err.size(), 2u);
-    EXPECT_EQ(run.err.front(), "error: " + c.message);
-    EXPECT_EQ(run.err.back(), path + ": the module would log this line and not use the file");
+    EXPECT_EQ(run.err.front(), path + ":" + c.place + ": " + c.path + ": " + c.message);
+    EXPECT_EQ(run.err.back(), path +
+                                  ": the module would log the message above, without its place "
+                                  "in the file, and not use the file");
   }
 }
 
@@ -119,11 +232,13 @@ TEST_F(Check, BrokenExample) {
   const auto at = text.find("\"Blueprint'/Game/Nursery/Foods/Berries.Berries'\"");
   ASSERT_NE(at, std::string::npos);
   text.replace(at, std::string("\"Blueprint'/Game/Nursery/Foods/Berries.Berries'\"").size(), "42");
-  const auto run = Checker({Write("config.json", text)});
+  const auto path = Write("config.json", text);
+  const auto run = Checker({path});
   EXPECT_EQ(run.status, 1);
   ASSERT_FALSE(run.err.empty());
-  EXPECT_EQ(run.err[0],
-            "error: [json.exception.type_error.302] type must be string, but is number");
+  EXPECT_EQ(run.err[0], path +
+                            ":25:5: Footlist/0: [json.exception.type_error.302] type must be "
+                            "string, but is number");
 }
 
 // Hints about keys still come with a failure: they are often its cause.
@@ -136,9 +251,12 @@ TEST_F(Check, FailureWithHint) {
   EXPECT_EQ(
       run.err,
       (Strings{
-          "error: [json.exception.type_error.302] type must be number, but is null",
-          R"(warning: key "cuddleIntervalTime" in "Dinolist/Mossback" differs from "CuddleIntervalTime" only in letter case; keys are case-sensitive, so it is ignored)",
-          path + ": the module would log this line and not use the file"}));
+          path +
+              R"(:1:42: Dinolist/"Mossback"/CuddleIntervalTime: [json.exception.type_error.302] type must be number, but is null)",
+          path +
+              R"(:1:43: Dinolist/"Mossback"/"cuddleIntervalTime": warning: key differs from "CuddleIntervalTime" only in letter case; keys are case-sensitive, so it is ignored)",
+          path + ": the module would log the message above, without its place in the file, and "
+                 "not use the file"}));
 }
 
 TEST_F(Check, CannotOpen) {
@@ -173,6 +291,7 @@ TEST_F(Check, Arguments) {
   EXPECT_EQ(help.status, 0);
   ASSERT_FALSE(help.out.empty());
   EXPECT_EQ(help.out[0], "usage: nestkeep-check [PATH]");
+  EXPECT_EQ(Checker({"--version"}).out, Strings{"nestkeep-check " NESTKEEP_VERSION});
   EXPECT_EQ(Checker({"--verbose"}).status, 2);
   EXPECT_EQ(Checker({"a.json", "b.json"}).status, 2);
   // A report that is lost is no verdict. A full disk is at hand only where there is /dev/full.
@@ -185,64 +304,123 @@ TEST_F(Check, Arguments) {
   }
 }
 
-// Legal, so the exit status stays 0, but surely not what the author meant.
+// Legal, so the exit status stays 0, but surely not what the author meant: each warning with where
+// it points, the value at fault (or, for a key, the key itself; for a repeat, its first repeat).
 TEST_F(Check, Warnings) {
   const std::string ok = R"("CuddleIntervalTime": 5, "CuddleIncreasePercent": 0.1)";
-  // A config of one species "A" with the given interval and increase.
+  // A config of one species "A" with the given interval (on line 3) and increase (line 4).
   auto species = [](const char* interval, const char* increase) {
-    return std::string(R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": )") + interval +
-           R"(, "CuddleIncreasePercent": )" + increase + "}}}";
+    return std::string("{\"General\": {},\n \"Dinolist\": {\"A\": {\n  \"CuddleIntervalTime\": ") +
+           interval + ",\n  \"CuddleIncreasePercent\": " + increase + "}}}";
+  };
+  // A config with the given foods.
+  auto foods = [](const std::string& list) {
+    return "{\"General\": {}, \"Dinolist\": {\"A\": {\"CuddleIntervalTime\": 5, "
+           "\"CuddleIncreasePercent\": 0.1}},\n \"Footlist\": " +
+           list + "}";
   };
   std::string deep_repeat = "{\"" + std::string(100, 'n') + "\": ";
   for (int level = 1; level <= 12; ++level) deep_repeat += "{\"" + std::to_string(level) + "\": ";
   deep_repeat += R"({"r": 1, "r": 2})" + std::string(13, '}');
+  const std::string empty =
+      R"("Dinolist" is empty: no species are configured, so the module changes nothing)";
+  struct Said {
+    std::string place;  // LINE:COLUMN
+    std::string path;
+    std::string text;
+  };
   const struct {
     const char* what;
     std::string text;
-    Strings warnings;
+    std::vector<Said> warnings;
   } cases[] = {
       {"none", species("5", "0.1"), {}},
       {"interval at zero",
        species("0", "0.1"),
-       {R"("A": CuddleIntervalTime is 0; at 0 minutes or below, the next cuddle request is due at once)"}},
+       {{"3:25", R"(Dinolist/"A"/CuddleIntervalTime)",
+         "CuddleIntervalTime is 0; at 0 minutes or below, the next cuddle request is due at "
+         "once"}}},
       {"interval below zero",
        species("-1.5", "0.1"),
-       {R"("A": CuddleIntervalTime is -1.5; at 0 minutes or below, the next cuddle request is due at once)"}},
+       {{"3:25", R"(Dinolist/"A"/CuddleIntervalTime)",
+         "CuddleIntervalTime is -1.5; at 0 minutes or below, the next cuddle request is due at "
+         "once"}}},
       {"increase at zero",
        species("5", "false"),
-       {R"("A": CuddleIncreasePercent is 0; at 0 or below, a cuddle adds no imprinting)"}},
+       {{"4:28", R"(Dinolist/"A"/CuddleIncreasePercent)",
+         "CuddleIncreasePercent is 0; at 0 or below, a cuddle adds no imprinting"}}},
       {"increase as a percentage",
        species("5", "25"),
-       {R"("A": CuddleIncreasePercent is 25, above 1; it is a fraction of full imprinting (0.25 is a quarter; 25 is not 25%), so a single cuddle completes imprinting)"}},
+       {{"4:28", R"(Dinolist/"A"/CuddleIncreasePercent)",
+         "CuddleIncreasePercent is 25, above 1; it is a fraction of full imprinting (0.25 is a "
+         "quarter; 25 is not 25%), so a single cuddle completes imprinting"}}},
       {"increase of exactly 1", species("5", "1"), {}},
+      // The first occurrence counts, so a warning about a value points at the first.
       {"repeated keys",
-       R"({"General": {}, "General": {}, "Dinolist": {"A": {)" + ok + R"(}, "A": {}, "A": 1}})",
-       {R"(key "General" is given 2 times; the first counts and the others are ignored)",
-        R"(key "Dinolist/A" is given 3 times; the first counts and the others are ignored)"}},
-      // A note costs the same however deep or long: long names are cut, a deep path loses its
+       "{\"General\": {}, \"General\": {}, \"Dinolist\": {\"A\": {\"CuddleIntervalTime\": 0, "
+       "\"CuddleIncreasePercent\": 1},\n \"A\": {}, \"A\": 1}}",
+       {{"1:17", "General", "key given 2 times; the first counts and the others are ignored"},
+        {"2:2", R"(Dinolist/"A")",
+         "key given 3 times; the first counts and the others are ignored"},
+        {"1:73", R"(Dinolist/"A"/CuddleIntervalTime)",
+         "CuddleIntervalTime is 0; at 0 minutes or below, the next cuddle request is due at "
+         "once"}}},
+      // A path costs the same however deep or long: long names are cut, a deep path loses its
       // middle.
       {"repeated key deep down",
        R"({"General": {}, "Dinolist": {"A": {)" + ok + R"(}}, "Notes": )" + deep_repeat + "}",
-       {"key \"Notes/" + std::string(64, 'n') +
-        R"(.../1/2/.../9/10/11/12/r" is given 2 times; the first counts and the others are ignored)"}},
+       {{"1:291", "\"Notes\"/\"" + std::string(64, 'n') + R"(".../"1"/"2"/.../"10"/"11"/"12"/"r")",
+         "key given 2 times; the first counts and the others are ignored"}}},
       {"key case",
        R"({"general": 1, "General": {"replaceCuddleTypeWalk": false}, "DinoList": {},
                       "Dinolist": {"A": {"CUDDLEINCREASEPERCENT": 1, )" +
            ok + R"(}}, "footlist": []})",
-       {R"(key "DinoList" at the top level differs from "Dinolist" only in letter case; keys are case-sensitive, so it is ignored)",
-        R"(key "footlist" at the top level differs from "Footlist" only in letter case; keys are case-sensitive, so it is ignored)",
-        R"(key "general" at the top level differs from "General" only in letter case; keys are case-sensitive, so it is ignored)",
-        R"(key "replaceCuddleTypeWalk" in "General" differs from "ReplaceCuddleTypeWalk" only in letter case; keys are case-sensitive, so it is ignored)",
-        R"(key "CUDDLEINCREASEPERCENT" in "Dinolist/A" differs from "CuddleIncreasePercent" only in letter case; keys are case-sensitive, so it is ignored)"}},
-      {"empty Dinolist",
-       R"({"General": {}, "Dinolist": {}})",
-       {R"("Dinolist" is empty: no species are configured, so the module changes nothing)"}},
+       {{"1:61", R"("DinoList")",
+         R"(key differs from "Dinolist" only in letter case; keys are case-sensitive, so it is ignored)"},
+        {"2:127", R"("footlist")",
+         R"(key differs from "Footlist" only in letter case; keys are case-sensitive, so it is ignored)"},
+        {"1:2", R"("general")",
+         R"(key differs from "General" only in letter case; keys are case-sensitive, so it is ignored)"},
+        {"1:28", R"(General/"replaceCuddleTypeWalk")",
+         R"(key differs from "ReplaceCuddleTypeWalk" only in letter case; keys are case-sensitive, so it is ignored)"},
+        {"2:42", R"(Dinolist/"A"/"CUDDLEINCREASEPERCENT")",
+         R"(key differs from "CuddleIncreasePercent" only in letter case; keys are case-sensitive, so it is ignored)"}}},
+      {"empty Dinolist", R"({"General": {}, "Dinolist": {}})", {{"1:29", "Dinolist", empty}}},
       {"Dinolist an empty array",
        R"({"General": {}, "Dinolist": []})",
-       {R"("Dinolist" is empty: no species are configured, so the module changes nothing)"}},
+       {{"1:29", "Dinolist", empty}}},
+      // A member that is not there: the object that lacks it.
       {"no Dinolist",
-       R"({"General": {}})",
-       {R"(there is no "Dinolist": no species are configured, so the module changes nothing)"}},
+       "\n  {\"General\": {}}",
+       {{"2:3", "Dinolist",
+         R"(there is no "Dinolist": no species are configured, so the module changes nothing)"}}},
+      // Foods that load nothing useful.
+      {"food with an empty path",
+       foods(R"(["T'/A'", "T''"])"),
+       {{"2:24", "Footlist/1",
+         R"(food "T''" has an empty path: the engine is asked to load "_C", which is no food)"}}},
+      {"food without a closing apostrophe",
+       foods(R"(["Blueprint'/Game/A"])"),
+       {{"2:15", "Footlist/0",
+         R"(food "Blueprint'/Game/A" has no closing apostrophe; the module takes the rest as the path and asks the engine to load /Game/A_C)"}}},
+      {"food path ending in _C",
+       foods(R"(["T'/Game/A_C'"])"),
+       {{"2:15", "Footlist/0",
+         R"(food "T'/Game/A_C'" already ends in _C, and the module appends another: the engine is asked to load /Game/A_C_C)"}}},
+      {"food path with a backslash",
+       foods(R"(["T'\\Game\\A'"])"),
+       {{"2:15", "Footlist/0",
+         R"(food "T'\\Game\\A'" has a backslash in its path; object paths are written with "/", and the engine is asked to load \Game\A_C)"}}},
+      {"foods as a lone string",
+       foods(R"("T'/A'")"),
+       {{"2:14", "Footlist",
+         R"("Footlist" is a lone string, not an array; the module reads it as a list of one food)"}}},
+      {"foods as an object",
+       foods(R"({"b": "T'/B'", "a": "T'/A_C'"})"),
+       {{"2:14", "Footlist",
+         R"("Footlist" is an object, not an array; the module reads its values as foods, in the order of their keys)"},
+        {"2:34", R"(Footlist/"a")",
+         R"(food "T'/A_C'" already ends in _C, and the module appends another: the engine is asked to load /A_C_C)"}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -250,7 +428,8 @@ TEST_F(Check, Warnings) {
     const auto run = Checker({path});
     EXPECT_EQ(run.status, 0);
     Strings want;
-    for (const auto& w : c.warnings) want.push_back("warning: " + w);
+    for (const auto& w : c.warnings)
+      want.push_back(path + ":" + w.place + ": " + w.path + ": warning: " + w.text);
     EXPECT_EQ(run.err, want);
     ASSERT_FALSE(run.out.empty());
     EXPECT_EQ(run.out.back(), path + ": the module would load this file (" +

@@ -67,7 +67,7 @@ TEST_F(Session, OptionsAndExitStatus) {
     const char* stderr_has;
   } cases[] = {
       {{"--help"}, 0, "--rcon-port", ""},
-      {{"--version"}, 0, "nestkeep-sandbox ", ""},
+      {{"--version"}, 0, "nestkeep-sandbox " NESTKEEP_VERSION "\n", ""},
       {{"--bogus"}, 2, "", "--bogus"},
       {{"--dir"}, 2, "", "--dir"},
       {{"--rcon-port", "70000", "--rcon-password", "x"}, 2, "", "--rcon-port"},

@@ -2,10 +2,14 @@
 // and the steps that build the tables. The module and nestkeep-check share exactly this code.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "plugin/config/Config.h"
@@ -17,15 +21,51 @@ struct ConfigContents {
   bool replace_walk = true;
 };
 
-// What a read noticed that is legal but may not be what the author meant.
+// The keys the module reads, as arrays like the literals they stand for.
+namespace ConfigKey {
+inline constexpr char General[] = "General";
+inline constexpr char ReplaceCuddleTypeWalk[] = "ReplaceCuddleTypeWalk";
+inline constexpr char Dinolist[] = "Dinolist";
+inline constexpr char CuddleIntervalTime[] = "CuddleIntervalTime";
+inline constexpr char CuddleIncreasePercent[] = "CuddleIncreasePercent";
+inline constexpr char Footlist[] = "Footlist";
+}  // namespace ConfigKey
+
+// One step down into a document: an object's member by its key, an array's element by its index.
+using KeyStep = std::variant<std::string, std::size_t>;
+// Where a value sits in a document, from the top; empty for the document itself.
+using KeyPath = std::vector<KeyStep>;
+
+// A path as an administrator reads it: Dinolist/"Rex"/CuddleIncreasePercent, Footlist/2. The
+// module's own keys stand bare, every other key quoted as QuotedText writes it; "(top level)" for
+// the document itself. Long keys are cut and a deep path loses its middle, so that the text stays
+// short however long the keys or deep the file.
+std::string KeyPathText(std::span<const KeyStep> path);
+
+// The path of the value an iteration over container (at path) stands at: an array's element by
+// index, an object's member by key, and for a lone value, which iterates as itself, its own path.
+KeyPath ElementPath(KeyPath path, const nlohmann::json& container,
+                    nlohmann::json::const_iterator at);
+
+// What a read noticed for nestkeep-check: what is legal but may not be what the author meant, and
+// where a read that failed was.
 struct ConfigNotes {
-  // A key given more than once in one object: its path ("Dinolist/Raptor"; array elements by
-  // index) and how often it was given. The first occurrence counts.
+  // A key given more than once in one object: its path as KeyPathText shows it, how often it was
+  // given, and where its first repeat is: the member-th key (from 0) of the container-th object
+  // or array to open in the text (from 0, the document itself first). The first occurrence counts.
   struct RepeatedKey {
     std::string path;
     int times;
+    std::size_t container;
+    std::size_t member;
   };
   std::vector<RepeatedKey> repeated_keys;
+  // A parse that failed: the bytes the parser had read, the one it stopped at last (the library's
+  // byte offset; past the end when the text ended too soon).
+  std::optional<std::size_t> parse_stopped_after;
+  // A build step that failed: the path of the value it was reading. A member that is not there is
+  // named all the same.
+  std::optional<KeyPath> fault;
 };
 
 // What a read of a file that cannot be opened fails with; nestkeep-check tells it apart by it.
@@ -41,19 +81,24 @@ inline constexpr std::string_view ConfigTooDeep =
 // The full path of config.json under a server directory.
 std::string ConfigPath(const std::string& server_dir);
 
-// Reads the file at path; throws a std::exception whose text is the line the module logs.
+// The bytes of the file at path, within MaxConfigBytes; throws a std::exception whose text is the
+// line the module logs.
+std::string ReadConfigFile(const std::string& path);
+// Reads and parses the file at path; throws a std::exception whose text is the line the module
+// logs.
 nlohmann::json ParseConfigFile(const std::string& path, ConfigNotes* notes = nullptr);
 // Parses config text: the first value only, a leading byte-order mark skipped, and of repeated
 // keys the first kept.
 nlohmann::json ParseConfigText(std::string_view text, ConfigNotes* notes = nullptr);
 
 // The steps of reading a parsed document. Each throws the library's exception, or one of its own
-// naming the element at fault, on the first thing it cannot read.
-std::vector<std::u16string> BuildFoodList(nlohmann::json& doc);
-SpeciesMap BuildSpeciesTable(nlohmann::json& doc);
-bool BuildReplaceWalk(nlohmann::json& doc);
+// naming the element at fault, on the first thing it cannot read; with notes, it also leaves there
+// the path of the value it was reading. The module passes no notes.
+std::vector<std::u16string> BuildFoodList(nlohmann::json& doc, ConfigNotes* notes = nullptr);
+SpeciesMap BuildSpeciesTable(nlohmann::json& doc, ConfigNotes* notes = nullptr);
+bool BuildReplaceWalk(nlohmann::json& doc, ConfigNotes* notes = nullptr);
 // The whole configuration of a parsed document, in the order the module reads it.
-ConfigContents BuildConfig(nlohmann::json& doc);
+ConfigContents BuildConfig(nlohmann::json& doc, ConfigNotes* notes = nullptr);
 
 // The pieces of text between occurrences of delimiter; a trailing delimiter leaves no empty piece.
 std::vector<std::string> SplitString(std::string text, std::string delimiter);
