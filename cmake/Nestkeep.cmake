@@ -36,5 +36,8 @@ function(nestkeep_add_test name)
   if(NOT ARG_LABELS)
     set(ARG_LABELS unit)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${ARG_LABELS}")
+  # Listing a program's tests is the first thing ctest runs; through wine, in a fresh prefix, that
+  # first run makes the prefix, which takes far longer than listing does.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                       PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()

@@ -1,13 +1,9 @@
-// The RCON listener in-process: a test game thread runs the jobs, and plain blocking sockets play
-// the clients, so that every byte on the wire is ours to choose.
-#include <arpa/inet.h>
+// The RCON listener in-process: a test game thread runs the jobs, and clients of our own play the
+// clients, so that every byte on the wire is ours to choose.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <asio.hpp>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -24,6 +20,7 @@
 
 #include "sandbox/rcon/Packet.h"
 #include "sandbox/rcon/Server.h"
+#include "tests/support/TcpClient.h"
 
 namespace {
 
@@ -90,39 +87,19 @@ class GameThread {
   std::thread thread_;
 };
 
-// A blocking client with a receive deadline, so that a missing reply fails a test instead of
-// hanging it.
+// A client whose every wait has a deadline, so that a missing reply fails a test instead of hanging
+// it.
 class Client {
  public:
-  explicit Client(std::uint16_t port) : fd_(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    timeval deadline{5, 0};
-    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &deadline, sizeof deadline);
-    int one = 1;
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  }
-  ~Client() { close(fd_); }
-  Client(const Client&) = delete;
-  Client& operator=(const Client&) = delete;
+  explicit Client(std::uint16_t port) : tcp_(port, 5s) {}
 
-  bool Connected() const { return connected_; }
+  bool Connected() const { return tcp_.Connected(); }
 
-  void Send(const Bytes& bytes) {
-    std::size_t at = 0;
-    while (at < bytes.size()) {
-      ssize_t n = send(fd_, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
-      if (n <= 0) return;
-      at += static_cast<std::size_t>(n);
-    }
-  }
+  void Send(const Bytes& bytes) { tcp_.Send(bytes.data(), bytes.size()); }
   void Send(std::int32_t id, std::int32_t type, const std::string& body) {
     Send(Rcon::Encode(id, type, body));
   }
-  void ShutdownSend() { shutdown(fd_, SHUT_WR); }
+  void ShutdownSend() { tcp_.ShutdownSend(); }
 
   // The next packet, or nothing when the connection ends or the deadline passes first.
   std::optional<Rcon::Packet> Read() {
@@ -134,9 +111,9 @@ class Client {
       }
       if (d.status == Rcon::DecodeStatus::Bad) return std::nullopt;
       std::uint8_t chunk[8192];
-      ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
-      if (n <= 0) return std::nullopt;
-      input_.insert(input_.end(), chunk, chunk + n);
+      const TcpClient::Received got = tcp_.Receive(chunk, sizeof chunk);
+      if (got.size == 0) return std::nullopt;
+      input_.insert(input_.end(), chunk, chunk + got.size);
     }
   }
 
@@ -144,8 +121,7 @@ class Client {
   bool Closed() {
     if (!input_.empty()) return false;
     std::uint8_t byte;
-    ssize_t n = recv(fd_, &byte, 1, 0);
-    return n == 0 || (n < 0 && errno == ECONNRESET);
+    return tcp_.Receive(&byte, 1).end == TcpClient::End::Closed;
   }
 
   bool Authenticate(std::int32_t id = 1) {
@@ -155,8 +131,7 @@ class Client {
   }
 
  private:
-  int fd_;
-  bool connected_ = false;
+  TcpClient tcp_;
   Bytes input_;
 };
 
@@ -783,15 +758,16 @@ TEST(RconServerStart, ABusyPortThrows) {
   const std::uint16_t port = Rcon::StartServer(0, Password, ignore, drop);
   Rcon::StopServer();
   // Something else holds the port now.
-  int holder = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(port);
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-  ASSERT_EQ(listen(holder, 1), 0);
+  asio::io_context io;
+  asio::ip::tcp::acceptor holder(io);
+  asio::error_code ec;
+  holder.open(asio::ip::tcp::v4(), ec);
+  holder.bind({asio::ip::address_v4::loopback(), port}, ec);
+  ASSERT_FALSE(ec) << ec.message();
+  holder.listen(1, ec);
+  ASSERT_FALSE(ec) << ec.message();
   EXPECT_THROW(Rcon::StartServer(port, Password, ignore, drop), std::system_error);
-  close(holder);
+  holder.close();
   Rcon::StopServer();
 }
 

@@ -22,6 +22,7 @@
 #include <thread>
 #include <utility>
 
+#include "sandbox/rcon/Listen.h"
 #include "sandbox/rcon/Packet.h"
 
 namespace Rcon {
@@ -390,7 +391,7 @@ std::uint16_t StartServer(std::uint16_t port, std::string password, Execute exec
 
   const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), port);
   shared->acceptor.open(endpoint.protocol());
-  shared->acceptor.set_option(tcp::acceptor::reuse_address(true));
+  KeepPortToItself(shared->acceptor);
   shared->acceptor.bind(endpoint);
   shared->acceptor.listen();
   const std::uint16_t bound = shared->acceptor.local_endpoint().port();

@@ -4,27 +4,17 @@
 // sandbox must exit cleanly with no ThreadSanitizer report. Prints the round-trip times.
 //
 // Usage: rcon_load SANDBOX [SOURCE_DIR]   (SOURCE_DIR also from NESTKEEP_SOURCE_DIR)
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -36,6 +26,10 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/Process.h"
+#include "tests/support/Scratch.h"
+#include "tests/support/TcpClient.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -46,7 +40,7 @@ constexpr int RequestsPerClient = 200;
 constexpr std::size_t MaxInFlight = 4;
 constexpr auto OverallLimit = std::chrono::seconds(120);
 // Generous, for a sandbox built with ThreadSanitizer on a busy machine.
-constexpr int ReplyTimeoutSeconds = 20;
+constexpr auto ReplyTimeout = std::chrono::seconds(20);
 constexpr auto StartLimit = std::chrono::seconds(30);
 constexpr auto ConsolePace = std::chrono::milliseconds(1);
 constexpr const char* Password = "load-keeper";
@@ -141,36 +135,11 @@ void AppendPacket(std::string& out, std::int32_t id, std::int32_t type, const st
 
 class Connection {
  public:
-  explicit Connection(std::uint16_t port) : fd_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    if (fd_ < 0) throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
-    const int one = 1;
-    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    const timeval wait{ReplyTimeoutSeconds, 0};
-    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &wait, sizeof wait);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (connect(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-      const std::string why = std::strerror(errno);
-      close(fd_);
-      throw std::runtime_error("connect: " + why);
-    }
+  explicit Connection(std::uint16_t port) : tcp_(port, ReplyTimeout) {
+    if (!tcp_.Connected()) throw std::runtime_error(tcp_.why());
   }
-  Connection(const Connection&) = delete;
-  Connection& operator=(const Connection&) = delete;
-  ~Connection() { close(fd_); }
 
-  bool Send(const std::string& bytes) {
-    for (std::size_t at = 0; at < bytes.size();) {
-      const ssize_t n = send(fd_, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return false;
-      at += static_cast<std::size_t>(n);
-    }
-    return true;
-  }
+  bool Send(const std::string& bytes) { return tcp_.Send(bytes.data(), bytes.size()); }
 
   // The next whole packet, or nothing when the connection ends, times out or frames wrongly.
   std::optional<Packet> Receive(std::string& why) {
@@ -193,24 +162,27 @@ class Connection {
         }
       }
       char chunk[8192];
-      const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
-      if (n < 0 && errno == EINTR) continue;
-      if (n == 0) {
-        why = "the connection closed";
-        return std::nullopt;
+      const TcpClient::Received got = tcp_.Receive(chunk, sizeof chunk);
+      switch (got.end) {
+        case TcpClient::End::None:
+          input_.append(chunk, got.size);
+          continue;
+        case TcpClient::End::Closed:
+          why = "the connection closed";
+          break;
+        case TcpClient::End::TimedOut:
+          why = "no reply within " + std::to_string(ReplyTimeout.count()) + " s";
+          break;
+        case TcpClient::End::Failed:
+          why = tcp_.why();
+          break;
       }
-      if (n < 0) {
-        why = errno == EAGAIN || errno == EWOULDBLOCK
-                  ? "no reply within " + std::to_string(ReplyTimeoutSeconds) + " s"
-                  : std::string("recv: ") + std::strerror(errno);
-        return std::nullopt;
-      }
-      input_.append(chunk, static_cast<std::size_t>(n));
+      return std::nullopt;
     }
   }
 
  private:
-  int fd_;
+  TcpClient tcp_;
   std::string input_;
 };
 
@@ -413,42 +385,22 @@ void RunClient(const Shapes& shapes, int index, std::uint16_t port, ClientResult
 
 // ---- The sandbox as a child process -----------------------------------------------------------
 
-struct Child {
-  pid_t pid = -1;
-  int input = -1;   // its standard input, ours to write
-  int output = -1;  // its standard output, ours to read
-};
-
-Child StartSandbox(const std::string& program, const fs::path& dir, const fs::path& errors) {
-  int in[2], out[2];
-  if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)
-    Die(std::string("pipe: ") + std::strerror(errno));
+std::unique_ptr<ChildProcess> StartSandbox(const std::string& program, const fs::path& dir,
+                                           const fs::path& output, const fs::path& errors) {
   // Halt on the first report, with a status of its own, so that a race cannot pass unnoticed in
-  // the noise of the log; what the caller set comes first so that ours wins.
+  // the noise of the log; what the caller set comes first so that ours wins. The sandbox inherits
+  // it; the string must outlive the process's use of it.
   const char* earlier = std::getenv("TSAN_OPTIONS");
-  const std::string tsan = std::string(earlier ? earlier : "") + " halt_on_error=1 exitcode=66";
-  setenv("TSAN_OPTIONS", tsan.c_str(), 1);
-
-  const pid_t pid = fork();
-  if (pid < 0) Die(std::string("fork: ") + std::strerror(errno));
-  if (pid == 0) {
-    const int err = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (err < 0 || dup2(in[0], STDIN_FILENO) < 0 || dup2(out[1], STDOUT_FILENO) < 0 ||
-        dup2(err, STDERR_FILENO) < 0)
-      _exit(127);
-    const std::string dir_text = dir.string();
-    const char* argv[] = {program.c_str(),   "--dir",  dir_text.c_str(), "--rcon-port", "0",
-                          "--rcon-password", Password, nullptr};
-    execv(program.c_str(), const_cast<char* const*>(argv));
-    const std::string why = "cannot run " + program + ": " + std::strerror(errno) + "\n";
-    (void)!write(STDERR_FILENO, why.data(), why.size());
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  fcntl(in[1], F_SETFL, fcntl(in[1], F_GETFL) | O_NONBLOCK);
-  fcntl(out[0], F_SETFL, fcntl(out[0], F_GETFL) | O_NONBLOCK);
-  return {pid, in[1], out[0]};
+  static std::string tsan =
+      "TSAN_OPTIONS=" + std::string(earlier ? earlier : "") + " halt_on_error=1 exitcode=66";
+  putenv(tsan.data());
+  auto child =
+      std::make_unique<ChildProcess>(program,
+                                     std::vector<std::string>{"--dir", dir.string(), "--rcon-port",
+                                                              "0", "--rcon-password", Password},
+                                     output.string(), errors.string());
+  if (!child->Started()) Die(child->why());
+  return child;
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -458,10 +410,18 @@ std::string ReadFile(const fs::path& path) {
   return text.str();
 }
 
-// The sandbox's standard output, a line at a time, without ever blocking longer than asked.
+// Kills the sandbox before giving up, so that it does not serve on after the driver.
+[[noreturn]] void Abandon(ChildProcess& child, const std::string& message) {
+  child.Kill();
+  child.Wait(std::chrono::seconds(10));
+  Die(message);
+}
+
+// The sandbox's standard output, which goes to a file: read a line at a time as the file grows,
+// never waiting longer than asked. It ends once the sandbox has ended and all it wrote is read.
 class Lines {
  public:
-  explicit Lines(int fd) : fd_(fd) {}
+  Lines(fs::path path, ChildProcess& child) : path_(std::move(path)), child_(child) {}
 
   // A whole line if one comes before until; nothing at the end of the output or on time out.
   std::optional<std::string> Next(Clock::time_point until) {
@@ -472,60 +432,102 @@ class Lines {
         return line;
       }
       if (ended_) return std::nullopt;
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-      pollfd p{fd_, POLLIN, 0};
-      const int ready = poll(&p, 1, static_cast<int>(std::max<long long>(0, left)));
-      if (ready > 0) {
-        char chunk[4096];
-        const ssize_t n = read(fd_, chunk, sizeof chunk);
-        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (n <= 0)
-          ended_ = true;
-        else
-          pending_.append(chunk, static_cast<std::size_t>(n));
+      // Asked before reading, so that what it wrote before it ended is read below.
+      const bool exited = child_.Wait(std::chrono::milliseconds(0)).has_value();
+      if (ReadMore()) continue;
+      if (exited) {
+        ended_ = true;
         continue;
       }
-      if (ready < 0 && errno != EINTR)
-        ended_ = true;
-      else if (Clock::now() >= until)
-        return std::nullopt;
+      const Clock::time_point now = Clock::now();
+      if (now >= until) return std::nullopt;
+      std::this_thread::sleep_for(std::min<Clock::duration>(until - now, PollPause));
     }
   }
 
   bool Ended() const { return ended_; }
 
  private:
-  int fd_;
+  static constexpr auto PollPause = std::chrono::milliseconds(1);
+
+  // Appends what the file gained since the last read; false when it gained nothing. Opened anew
+  // each time: a stream that met the end of the file keeps it (Windows' C runtime too), and an
+  // open file could not be removed on Windows.
+  bool ReadMore() {
+    std::ifstream file(path_, std::ios::binary);  // not there yet in the sandbox's first moments
+    if (!file.seekg(read_)) return false;
+    char chunk[4096];
+    const std::streamoff before = read_;
+    std::streamsize n = 0;
+    do {
+      file.read(chunk, sizeof chunk);
+      n = file.gcount();
+      pending_.append(chunk, static_cast<std::size_t>(n));
+      read_ += n;
+    } while (n == sizeof chunk);
+    return read_ > before;
+  }
+
+  fs::path path_;
+  ChildProcess& child_;
+  std::streamoff read_ = 0;  // bytes of the file read so far
   std::string pending_;
   bool ended_ = false;
 };
 
-// Writes whole lines to the sandbox's standard input without blocking the console's pace.
+// The sandbox's standard input, written by a thread of its own, so that the console's pace never
+// waits on a full pipe and a sandbox that stops reading cannot hold the driver past its deadline:
+// killing the sandbox ends any write under way.
 class Input {
  public:
-  explicit Input(int fd) : fd_(fd) {}
+  explicit Input(ChildProcess& child) : child_(child), writer_([this] { Run(); }) {}
+  // Only once the sandbox has ended or been killed, so that no write can still be waiting.
+  ~Input() {
+    Close();
+    writer_.join();
+  }
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+
   void Write(const std::string& line) {
-    pending_ += line + "\n";
-    Flush();
-  }
-  void Flush() {
-    while (!pending_.empty()) {
-      const ssize_t n = write(fd_, pending_.data(), pending_.size());
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) return;
-      pending_.erase(0, static_cast<std::size_t>(n));
+    {
+      std::lock_guard lock(mutex_);
+      pending_ += line + "\n";
     }
+    wake_.notify_one();
   }
-  bool Empty() const { return pending_.empty(); }
+
+  // Closes the sandbox's standard input once everything written so far has gone.
   void Close() {
-    close(fd_);
-    fd_ = -1;
+    {
+      std::lock_guard lock(mutex_);
+      closing_ = true;
+    }
+    wake_.notify_one();
   }
 
  private:
-  int fd_;
+  void Run() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return closing_ || !pending_.empty(); });
+      if (pending_.empty()) break;
+      const std::string text = std::move(pending_);
+      pending_.clear();
+      lock.unlock();
+      const bool written = child_.Write(text);
+      lock.lock();
+      if (!written) break;
+    }
+    child_.CloseInput();
+  }
+
+  ChildProcess& child_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
   std::string pending_;
+  bool closing_ = false;
+  std::thread writer_;
 };
 
 struct ConsoleStep {
@@ -562,21 +564,14 @@ std::int64_t Percentile(std::vector<std::int64_t>& sorted, double fraction) {
   return sorted[std::min(at, sorted.size() - 1)];
 }
 
-// Waits for the child until the deadline; kills it after that. Gives its wait status.
-int Reap(pid_t pid) {
-  for (;;) {
-    int status = 0;
-    const pid_t done = waitpid(pid, &status, WNOHANG);
-    if (done == pid) return status;
-    if (done < 0 && errno != EINTR) Die(std::string("waitpid: ") + std::strerror(errno));
-    if (PastDeadline()) {
-      failures.Add("the sandbox did not exit in time; killed");
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return status;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
+// Waits for the sandbox until the deadline; kills it after that. Gives its exit status.
+int Reap(ChildProcess& child) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  if (const std::optional<int> status = child.Wait(std::max(left, std::chrono::milliseconds(0))))
+    return *status;
+  failures.Add("the sandbox did not exit in time; killed");
+  child.Kill();
+  return child.Wait(std::chrono::seconds(10)).value_or(-1);
 }
 
 }  // namespace
@@ -594,10 +589,8 @@ int main(int argc, char** argv) {
   }
   const fs::path source = argc == 3 ? argv[2] : source_env;
   deadline = Clock::now() + OverallLimit;
-  signal(SIGPIPE, SIG_IGN);
 
-  const fs::path work =
-      fs::temp_directory_path() / ("nestkeep-rcon-load-" + std::to_string(getpid()));
+  const fs::path work = ScratchPath("rcon-load");
   fs::create_directories(work / "ArkApi/Plugins/Nestkeep");
   std::error_code copy_error;
   fs::copy_file(source / "examples/config.json", work / "ArkApi/Plugins/Nestkeep/config.json",
@@ -606,9 +599,9 @@ int main(int argc, char** argv) {
     Die("cannot copy " + (source / "examples/config.json").string() + ": " + copy_error.message());
   const fs::path errors = work / "sandbox.err";
 
-  const Child child = StartSandbox(program, work, errors);
-  Lines lines(child.output);
-  Input input(child.input);
+  const std::unique_ptr<ChildProcess> child =
+      StartSandbox(program, work, work / "sandbox.out", errors);
+  Lines lines(work / "sandbox.out", *child);
 
   // Started: the port, then ready.
   std::optional<std::uint16_t> port;
@@ -618,26 +611,26 @@ int main(int argc, char** argv) {
   while (!ready) {
     const std::optional<std::string> line = lines.Next(start_by);
     if (!line) {
-      kill(child.pid, SIGKILL);
-      waitpid(child.pid, nullptr, 0);
-      Die(std::string(lines.Ended() ? "the sandbox ended" : "the sandbox was not ready in time") +
-          " before it was ready; its standard error:\n" + ReadFile(errors));
+      const std::string what =
+          lines.Ended() ? "ended with status " +
+                              std::to_string(child->Wait(std::chrono::milliseconds(0)).value()) +
+                              " before it was ready"
+                        : "was not ready in time";
+      Abandon(*child, "the sandbox " + what + "; its standard error:\n" + ReadFile(errors));
     }
     std::smatch match;
     if (std::regex_match(*line, match, listening))
       port = static_cast<std::uint16_t>(std::stoul(match[1].str()));
     if (*line == "ready") ready = true;
   }
-  if (!port) Die("the sandbox was ready without saying where RCON listens");
+  if (!port) Abandon(*child, "the sandbox was ready without saying where RCON listens");
+  Input input(*child);
 
   // The first creature, which every client shows and cuddles.
   input.Write(std::string("spawn ") + FirstSpecies);
   const std::optional<std::string> first = lines.Next(start_by);
-  if (first != "spawned 1") {
-    kill(child.pid, SIGKILL);
-    waitpid(child.pid, nullptr, 0);
-    Die("the first spawn answered \"" + first.value_or("nothing") + "\"");
-  }
+  if (first != "spawned 1")
+    Abandon(*child, "the first spawn answered \"" + first.value_or("nothing") + "\"");
   spawned_ids.Add(1, "console");
 
   const Shapes shapes;
@@ -665,13 +658,11 @@ int main(int argc, char** argv) {
       // A steady pace: beats missed while this thread was held up are dropped, not made up.
       next_write = std::max(next_write + ConsolePace, Clock::now());
     }
-    input.Flush();
     if (const std::optional<std::string> line = lines.Next(std::min(next_write, deadline)))
       CheckConsoleLine(*line, awaiting);
     if (lines.Ended()) break;
   }
   while (!awaiting.empty() && !PastDeadline()) {
-    input.Flush();
     const std::optional<std::string> line =
         lines.Next(std::min(Clock::now() + std::chrono::milliseconds(100), deadline));
     if (line)
@@ -683,16 +674,17 @@ int main(int argc, char** argv) {
     failures.Add(std::string("console: no answer to \"") + step->line + "\"");
   if (PastDeadline()) {
     failures.Add("out of time after " + std::to_string(OverallLimit.count()) + " s");
-    kill(child.pid, SIGKILL);  // ends every connection, so that the clients stop waiting
+    child->Kill();  // ends every connection, so that the clients stop waiting
   }
   for (std::thread& client : clients) client.join();
 
-  // The end of the input ends the sandbox; nothing more may be printed.
+  // quit ends the sandbox; nothing more may be printed. Its input is closed too, so that a sandbox
+  // that ends at the end of its input ends all the same.
+  input.Write("quit");
   input.Close();
   while (const std::optional<std::string> line = lines.Next(deadline))
     failures.Add("console: unexpected output after the end \"" + *line + "\"");
-  const int status = Reap(child.pid);
-  close(child.output);
+  const int status = Reap(*child);
 
   // How the sandbox ended comes first in the report: a race or a crash explains lost replies.
   std::vector<std::string> verdict;
@@ -702,12 +694,12 @@ int main(int argc, char** argv) {
     verdict.push_back("ThreadSanitizer reported:\n" +
                       errors_text.substr(from == std::string::npos ? at : from, 8000));
   }
-  if (WIFEXITED(status) && WEXITSTATUS(status) == 66)
+  if (status == 66)
     verdict.push_back("the sandbox exited 66: ThreadSanitizer halted it");
-  else if (WIFEXITED(status) && WEXITSTATUS(status) != 0)
-    verdict.push_back("the sandbox exited " + std::to_string(WEXITSTATUS(status)));
-  else if (WIFSIGNALED(status))
-    verdict.push_back("the sandbox was killed by signal " + std::to_string(WTERMSIG(status)));
+  else if (status > 128 && status < 128 + 65)
+    verdict.push_back("the sandbox was killed by signal " + std::to_string(status - 128));
+  else if (status != 0)
+    verdict.push_back("the sandbox exited " + std::to_string(status));
 
   std::vector<std::int64_t> micros;
   int answered = 0;
@@ -728,7 +720,7 @@ int main(int argc, char** argv) {
     for (const std::string& v : verdict) std::fprintf(stderr, "rcon load: %s\n", v.c_str());
     failures.Print();
     std::fprintf(stderr, "rcon load: FAILED; the sandbox's standard error is in %s\n",
-                 errors.c_str());
+                 errors.string().c_str());
     return 1;
   }
   fs::remove_all(work);
