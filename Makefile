@@ -59,7 +59,9 @@ windows:
 
 test-windows: windows
 	@scripts/install-node-deps.sh
-	@ctest --preset windows --no-tests=error
+	@scripts/wine-run.sh --start-session
+	@status=0; ctest --preset windows --no-tests=error || status=$$?; \
+	  scripts/wine-run.sh --end-session; exit $$status
 
 # The release archives in dist/, one per platform, each tested by unpacking it and running the
 # demonstration from it (the Windows one under wine64).
