@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "plugin/engine/Unicode.h"
+
 namespace {
 
 constexpr std::size_t None = std::numeric_limits<std::size_t>::max();
@@ -65,24 +67,6 @@ unsigned HexValue(std::string_view digits) {
   return value;
 }
 
-void AppendUtf8(std::string& out, unsigned code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 // A key as the parser hands it on: escapes resolved, \u escapes (and their surrogate pairs) as
 // UTF-8.
 std::string DecodeKey(std::string_view raw) {
@@ -117,7 +101,7 @@ std::string DecodeKey(std::string_view raw) {
           code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
           i += 6;
         }
-        AppendUtf8(key, code);
+        Unicode::AppendUtf8(key, code);
         break;
       }
       default:  // the quote, the backslash and the slash stand for themselves
@@ -164,14 +148,15 @@ struct Walk {
       in.SkipBlanks();
       if (in.AtEnd()) return;
       const char c = in.Peek();
+      // A container that closes right after it opened.
+      if ((next == KeyOrEnd && c == '}') || (next == ValueOrEnd && c == ']')) {
+        Close(visitor);
+        next = CommaOrEnd;
+        if (frames.empty()) return;
+        continue;
+      }
       switch (next) {
         case KeyOrEnd:
-          if (c == '}') {
-            Close(visitor);
-            next = CommaOrEnd;
-            break;
-          }
-          [[fallthrough]];
         case Key: {
           if (c != '"') return;
           const TextPlace start = in.Here();
@@ -189,12 +174,6 @@ struct Walk {
           break;
         }
         case ValueOrEnd:
-          if (c == ']') {
-            Close(visitor);
-            next = CommaOrEnd;
-            break;
-          }
-          [[fallthrough]];
         case Value: {
           if (!frames.empty() && !frames.back().object) {
             ++frames.back().count;
