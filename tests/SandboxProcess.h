@@ -70,14 +70,16 @@ class LiveSandbox {
         child_(std::make_unique<ChildProcess>(ProgramPath("nestkeep-sandbox"), options,
                                               base_ + ".out", base_ + ".err")) {}
 
-  // Types lines and waits until standard output holds at least lines_out lines in all.
+  // Types lines and waits until standard output holds at least lines_out lines in all. The deadline
+  // is generous: a sanitized build on a busy machine reads a large bad file slowly.
   bool Type(const std::string& lines, std::size_t lines_out) {
     child_->Write(lines);
-    for (int i = 0; i < 500; ++i) {
-      if (ReadLines(base_ + ".out").size() >= lines_out) return true;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (ReadLines(base_ + ".out").size() < lines_out) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return false;
+    return true;
   }
 
   SandboxRun Finish() {

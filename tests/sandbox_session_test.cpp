@@ -259,10 +259,10 @@ TEST_F(Session, ABadFileOnReloadKeepsTheRunningConfig) {
        "config.json is larger than 64 MiB (104857600 bytes)"},
       {"a string that never closes",
        [&] {
-         std::ofstream(config) << R"({"General": {}, "Footlist": [")" << std::string(10 << 20, 'x');
+         std::ofstream(config) << R"({"General": {}, "Footlist": [")" << std::string(1 << 20, 'x');
          return true;
        },
-       "[json.exception.parse_error.101] parse error at line 1, column 10485791: syntax error "
+       "[json.exception.parse_error.101] parse error at line 1, column 1048607: syntax error "
        "while "
        "parsing value - invalid string: missing closing quote; last read: '\"xxx"},
   };
