@@ -183,7 +183,9 @@ async function libraryClient(port) {
   return client;
 }
 
-describe('nestkeep-sandbox over RCON', () => {
+// The sandbox of the enclosing describe block: started before its tests, and it must stop cleanly
+// after them. What it returns stands for that sandbox once the tests run.
+function suiteSandbox() {
   let sandbox;
   before(async () => { sandbox = await startSandbox(); });
   after(async () => {
@@ -191,6 +193,11 @@ describe('nestkeep-sandbox over RCON', () => {
     assert.equal(signal, null);
     assert.equal(code, 0);
   });
+  return new Proxy({}, { get: (_, key) => sandbox[key] });
+}
+
+describe('nestkeep-sandbox over RCON', () => {
+  const sandbox = suiteSandbox();
 
   it('authenticates and reloads the config', async () => {
     const client = await libraryClient(sandbox.port);
@@ -357,13 +364,7 @@ describe('nestkeep-sandbox over RCON', () => {
 
 // A sandbox of its own: the refusal covers every client on 127.0.0.1 for a minute.
 describe('nestkeep-sandbox after repeated wrong passwords', () => {
-  let sandbox;
-  before(async () => { sandbox = await startSandbox(); });
-  after(async () => {
-    const { code, signal } = await sandbox.stop();
-    assert.equal(signal, null);
-    assert.equal(code, 0);
-  });
+  const sandbox = suiteSandbox();
 
   it('refuses the address, logs it once, and keeps open connections and the console', async () => {
     const panel = await libraryClient(sandbox.port);
