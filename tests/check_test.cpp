@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/SandboxProcess.h"
-#include "tests/support/SpecialFile.h"
+#include "tests/support/NonRegularFile.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "plugin/lifecycle/LogLine.h"
 #include "tests/Fixture.h"
 #include "tests/support/Match.h"
-#include "tests/support/SpecialFile.h"
+#include "tests/support/NonRegularFile.h"
 
 namespace {
 
@@ -63,13 +63,13 @@ std::string ErrorText(const std::string& line) {
 }
 
 // What stands at the config's path besides a file of text.
-enum class Special { None, NoFile, Directory, Fifo, LinkToZeroDevice, Huge };
+enum class FileKind { Text, NoFile, Directory, Fifo, LinkToZeroDevice, Huge };
 
 struct Failure {
   const char* what;
   std::string text;
   std::string message;
-  Special special = Special::None;
+  FileKind file = FileKind::Text;
 };
 
 const std::string TooLarge = "config.json is larger than 64 MiB (67108865 bytes)";
@@ -86,12 +86,13 @@ const std::string Species = R"("CuddleIntervalTime": 1, "CuddleIncreasePercent":
 // Every way a read fails, by the step that fails. The first parse error also holds braces, which
 // a logger that took the text as a format pattern would choke on.
 const std::vector<Failure> Failures = {
-    {"no file", "", "Can't open config.json", Special::NoFile},
+    {"no file", "", "Can't open config.json", FileKind::NoFile},
     // What is not a regular file fails at once, and a huge one before it is read.
-    {"a directory", "", "Can't open config.json", Special::Directory},
-    {"a pipe nobody writes into", "", "Can't open config.json", Special::Fifo},
-    {"a link to a device that never ends", "", "Can't open config.json", Special::LinkToZeroDevice},
-    {"a file one byte over 64 MiB", "", TooLarge, Special::Huge},
+    {"a directory", "", "Can't open config.json", FileKind::Directory},
+    {"a pipe nobody writes into", "", "Can't open config.json", FileKind::Fifo},
+    {"a link to a device that never ends", "", "Can't open config.json",
+     FileKind::LinkToZeroDevice},
+    {"a file one byte over 64 MiB", "", TooLarge, FileKind::Huge},
     {"nested too deep", WithGeneral(R"("Footlist": )" + std::string(600, '[')),
      std::string(ConfigTooDeep)},
     // Parsing.
@@ -165,29 +166,29 @@ const std::vector<Failure> Failures = {
 class ConfigRead : public HostTest {
  protected:
   // Puts the file, or what stands in its place; false where the platform has no such thing.
-  bool Put(const std::string& text, Special special = Special::None) {
+  bool Put(const std::string& text, FileKind file = FileKind::Text) {
     const auto path = dir_ / "ArkApi/Plugins/Nestkeep/config.json";
     std::filesystem::remove_all(path);
-    switch (special) {
-      case Special::None:
+    switch (file) {
+      case FileKind::Text:
         WriteConfig(text);
         return true;
-      case Special::NoFile:
+      case FileKind::NoFile:
         return true;
-      case Special::Directory:
+      case FileKind::Directory:
         return std::filesystem::create_directory(path);
-      case Special::Fifo:
+      case FileKind::Fifo:
         return MakePipeAt(path);
-      case Special::LinkToZeroDevice:
+      case FileKind::LinkToZeroDevice:
         return MakeLinkToEndlessDevice(path);
-      case Special::Huge:
+      case FileKind::Huge:
         WriteConfig("{}");
         std::filesystem::resize_file(path, (64 << 20) + 1);
         return true;
     }
     return false;
   }
-  bool Put(const Failure& c) { return Put(c.text, c.special); }
+  bool Put(const Failure& c) { return Put(c.text, c.file); }
 
   void LoadGood() {
     Put(Good);

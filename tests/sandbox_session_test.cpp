@@ -11,7 +11,7 @@
 #include "sandbox/console/LineReader.h"
 #include "tests/SandboxProcess.h"
 #include "tests/support/Match.h"
-#include "tests/support/SpecialFile.h"
+#include "tests/support/NonRegularFile.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <sys/stat.h>
 
-#include "tests/support/SpecialFile.h"
+#include "tests/support/NonRegularFile.h"
 
 bool MakePipeAt(const std::filesystem::path& path) { return mkfifo(path.c_str(), 0600) == 0; }
 
