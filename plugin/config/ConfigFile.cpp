@@ -267,9 +267,8 @@ std::string KeyPathText(std::span<const KeyStep> path) {
       text += QuotedText(key);
     } else {
       // Cut at the start of a character, so that the text stays readable.
-      std::size_t keep = MaxName;
-      while (keep > 0 && (static_cast<unsigned char>(key[keep]) & 0xC0) == 0x80) --keep;
-      text += QuotedText(std::string_view(key).substr(0, keep)) + "...";
+      text +=
+          QuotedText(std::string_view(key).substr(0, Unicode::Utf8CutPoint(key, MaxName))) + "...";
     }
   }
   return text;

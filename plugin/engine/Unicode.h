@@ -105,4 +105,14 @@ inline bool AppendUtf16(std::string_view text, std::u16string& out) {
   return true;
 }
 
+// Where to cut text at or before at so that no UTF-8 sequence is split: back over the continuation
+// bytes there, at most three, as no sequence has more.
+inline std::size_t Utf8CutPoint(std::string_view text, std::size_t at) {
+  auto continues = [&](std::size_t i) {
+    return i < text.size() && (static_cast<unsigned char>(text[i]) & 0xC0) == 0x80;
+  };
+  for (int back = 0; back < 3 && at > 0 && continues(at); ++back) --at;
+  return at;
+}
+
 }  // namespace Unicode

@@ -1,7 +1,3 @@
-// The form of the module's log lines: date, time, "[Nestkeep][error]" and the message, in local
-// time.
-inline constexpr const char* LogPattern = "%D %R [%n][%l] %v";
-
 // The module's log lines: their pattern and their bound. A failed read can quote what it stopped
 // in (a string that never closes, a food path of megabytes), and every line goes to every sink of
 // the host.
@@ -10,6 +6,12 @@ inline constexpr const char* LogPattern = "%D %R [%n][%l] %v";
 #include <cstddef>
 #include <string>
 #include <string_view>
+
+#include "plugin/engine/Unicode.h"
+
+// The form of the module's log lines: date, time, "[Nestkeep][error]" and the message, in local
+// time.
+inline constexpr const char* LogPattern = "%D %R [%n][%l] %v";
 
 // The longest message the module logs: with the date, time, name and level in front, a line stays
 // within 1 KiB.
@@ -20,9 +22,6 @@ inline constexpr std::size_t MaxLogText = 1024 - 64;
 inline std::string CutLogText(std::string_view text) {
   if (text.size() <= MaxLogText) return std::string(text);
   const std::string mark = "... (cut, " + std::to_string(text.size()) + " bytes in all)";
-  std::size_t keep = MaxLogText - mark.size();
-  // Back to the start of a UTF-8 sequence, so that the line stays readable text.
-  for (int i = 0; i < 3 && keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80; ++i)
-    --keep;
+  const std::size_t keep = Unicode::Utf8CutPoint(text, MaxLogText - mark.size());
   return std::string(text.substr(0, keep)) + mark;
 }
