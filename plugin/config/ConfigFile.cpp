@@ -96,8 +96,7 @@ struct FirstKeyWins {
   std::string next_key;         // the key of an object member whose value comes next
   json* next_member = nullptr;  // where that value goes, made when its key was read
   bool skip_next = false;       // the value that comes next belongs to a repeated key
-  int skip_depth = 0;           // containers open inside a dropped value
-  int depth = 0;                // containers open, dropped ones included
+  std::size_t skip_depth = 0;   // containers open inside a dropped value
   std::size_t opened = 0;       // containers opened so far, dropped ones included
 
   bool Skipping() const { return skip_depth > 0; }
@@ -142,7 +141,9 @@ struct FirstKeyWins {
 
   bool Open(json&& empty) {
     // Every later step may walk the document recursively; a bound here keeps that walk short.
-    if (++depth > MaxConfigDepth) throw std::runtime_error(std::string(ConfigTooDeep));
+    // Open are the kept containers and the dropped ones.
+    if (frames.size() + skip_depth >= static_cast<std::size_t>(MaxConfigDepth))
+      throw std::runtime_error(std::string(ConfigTooDeep));
     const std::size_t ordinal = opened++;
     if (Drop()) {
       ++skip_depth;
@@ -160,7 +161,6 @@ struct FirstKeyWins {
   }
 
   bool Close() {
-    --depth;
     if (Skipping()) {
       --skip_depth;
       return true;
@@ -309,7 +309,7 @@ json ParseConfigFile(const std::string& path, ConfigNotes* notes) {
 
 json ParseConfigText(std::string_view text, ConfigNotes* notes) {
   json doc;
-  FirstKeyWins builder{doc, notes, {}, {}, {}, nullptr, false, 0, 0, 0};
+  FirstKeyWins builder{doc, notes, {}, {}, {}, nullptr, false, 0, 0};
   // Not strict: the parser stops after the first complete value and leaves the rest unread. It
   // skips a leading byte-order mark itself.
   json::sax_parse(text.begin(), text.end(), &builder, json::input_format_t::json, false);
