@@ -211,13 +211,22 @@ class Connection : public std::enable_shared_from_this<Connection> {
       waiting_.push_back(std::move(packet));
       return Pump();
     }
-    if (packet.type == AuthRequest && packet.body == shared_->password) {
-      authenticated_ = true;
-      Disarm(auth_deadline_);
-      return Queue(Encode(packet.id, AuthAnswer, ""));
+    // Anything but an authentication first is refused, and counts as no guess.
+    if (packet.type != AuthRequest) return Refuse();
+    authenticated_ = Authenticate(packet);
+    if (authenticated_) Disarm(auth_deadline_);
+  }
+
+  // Answers an authentication, the first or a later one: the right password is acknowledged, a
+  // wrong one counted against the address and refused.
+  bool Authenticate(const Packet& packet) {
+    if (packet.body == shared_->password) {
+      Queue(Encode(packet.id, AuthAnswer, ""));
+      return true;
     }
-    if (packet.type == AuthRequest) CountFailure(*shared_, address_);
+    CountFailure(*shared_, address_);
     Refuse();
+    return false;
   }
 
   void Refuse() {
@@ -241,12 +250,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
           Queue(Encode(packet.id, ResponseValue, ""));
           break;
         case AuthRequest:
-          if (packet.body == shared_->password) {
-            Queue(Encode(packet.id, AuthAnswer, ""));
-            break;
-          }
-          CountFailure(*shared_, address_);
-          return Refuse();
+          if (!Authenticate(packet)) return;
+          break;
         default:
           // No client asks anything else of a server; answering would only invent a meaning.
           break;
