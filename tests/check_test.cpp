@@ -11,6 +11,7 @@
 
 #include "tests/RefusedConfigs.h"
 #include "tests/SandboxProcess.h"
+#include "tests/support/Match.h"
 #include "tests/support/NonRegularFile.h"
 
 namespace {
@@ -329,7 +330,7 @@ TEST_F(Check, SandboxOnTheExample) {
   EXPECT_EQ(without.status, 0);
   const auto lines = nestkeep_lines(without.err);
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].substr(15), "[Nestkeep][error] Can't open config.json");
+  EXPECT_EQ(LogMessage(lines[0]), "Can't open config.json");
 
   Write("ArkApi/Plugins/Nestkeep/config.json", Example());
   const auto with = Start("nestkeep-sandbox", {"--dir", dir_.string()}, "quit\n");

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
-#include <regex>
 #include <set>
 
 #include "plugin/config/ConfigFile.h"
@@ -54,13 +53,6 @@ void ExpectSame(const Snapshot& want, const Snapshot& got) {
   }
   EXPECT_EQ(want.foods, got.foods);
   EXPECT_EQ(want.keep_walk, got.keep_walk);
-}
-
-// The message of a "[Nestkeep][error]" line, or a marker when the line is not one.
-std::string ErrorText(const std::string& line) {
-  static const std::regex form(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] (.*))");
-  std::smatch match;
-  return std::regex_match(line, match, form) ? match[1].str() : "<not an error line: " + line + ">";
 }
 
 // What stands at the config's path besides a file of text.
@@ -141,7 +133,7 @@ TEST_F(ConfigRead, FailedReloadKeepsTheRunningConfiguration) {
     EXPECT_FALSE(ReadConfig());
     const auto lines = TakeLogLines();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(ErrorText(lines[0]), c.message);
+    EXPECT_EQ(LogMessage(lines[0]), c.message);
     ExpectSame(before, Running());
   }
 }
@@ -209,10 +201,10 @@ TEST_F(ConfigRead, DeepNestingIsRefusedPastTheBound) {
         if (depth > MaxConfigDepth) {
           EXPECT_FALSE(read);
           ASSERT_EQ(lines.size(), 1u);
-          EXPECT_EQ(ErrorText(lines[0]), ConfigTooDeep);
+          EXPECT_EQ(LogMessage(lines[0]), ConfigTooDeep);
         } else if (!read) {
           ASSERT_EQ(lines.size(), 1u);
-          EXPECT_NE(ErrorText(lines[0]), ConfigTooDeep);
+          EXPECT_NE(LogMessage(lines[0]), ConfigTooDeep);
         }
         if (!read) ExpectSame(before, Running());
         LoadGood();
@@ -243,7 +235,7 @@ TEST_F(ConfigRead, LongTextIsCutInTheLog) {
     const auto lines = TakeLogLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_LE(lines[0].size(), 1024u);
-    EXPECT_THAT(ErrorText(lines[0]), ::testing::StartsWith(c.starts));
+    EXPECT_THAT(LogMessage(lines[0]), ::testing::StartsWith(c.starts));
     EXPECT_TRUE(FullMatch(lines[0], R"(.*x\.\.\. \(cut, [0-9]+ bytes in all\))"));
   }
 }

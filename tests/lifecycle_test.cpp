@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 
 #include "sandbox/game/Game.h"
@@ -85,10 +84,7 @@ TEST_F(Lifecycle, AMissingConfigIsLoggedOnceThroughTheHostsSinks) {
   // Flushed at once: the line is there before anything else happens.
   std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 1u);
-  EXPECT_TRUE(std::regex_match(
-      lines[0],
-      std::regex(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] Can't open config\.json)")))
-      << lines[0];
+  EXPECT_EQ(LogMessage(lines[0]), "Can't open config.json");
   EXPECT_EQ(Sandbox::HostEvents(), LoadEvents);  // loaded all the same
 }
 
@@ -102,8 +98,7 @@ TEST_F(Lifecycle, TheHostLogsAndShutsDownAfterTheModuleHasGone) {
   Sandbox::LogHostLine(spdlog::level::warn, "after the module");
   const std::vector<std::string> lines = LogLines();
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_TRUE(
-      FullMatch(lines[1], R"(\d\d/\d\d/\d\d \d\d:\d\d \[ArkApi\]\[warning\] after the module)"));
+  EXPECT_EQ(LogMessage(lines[1], "[ArkApi][warning]"), "after the module");
   Sandbox::ResetHost();
 }
 
