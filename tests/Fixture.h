@@ -28,10 +28,8 @@ class HostTest : public ::testing::Test {
     log_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_text_);
     GetLogSinks() = {log_};
     CreatePluginLogger();
-    dir_ = ScratchPath(std::string("test-") +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
+    dir_ = MakeServerFolder(std::string("test-") +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     Sandbox::SetCurrentDir(dir_.string());
   }
 
@@ -42,9 +40,7 @@ class HostTest : public ::testing::Test {
   }
 
   // Writes the server's config.json.
-  void WriteConfig(const std::string& text) {
-    std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json", std::ios::binary) << text;
-  }
+  void WriteConfig(const std::string& text) { ::WriteConfig(dir_, text); }
 
   // The log lines written since the last call.
   std::vector<std::string> TakeLogLines() {

@@ -85,7 +85,7 @@ class ConfigRead : public HostTest {
  protected:
   // Puts the file, or what stands in its place; false where the platform has no such thing.
   bool Put(const std::string& text, FileKind file = FileKind::Text, std::uintmax_t size = 0) {
-    const auto path = dir_ / "ArkApi/Plugins/Nestkeep/config.json";
+    const auto path = ConfigPath(dir_);
     std::filesystem::remove_all(path);
     switch (file) {
       case FileKind::Text:

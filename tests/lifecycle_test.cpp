@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "sandbox/game/Game.h"
+#include "tests/SandboxProcess.h"
 #include "tests/support/Match.h"
-#include "tests/support/Scratch.h"
 
 namespace {
 
@@ -31,12 +31,9 @@ class Lifecycle : public ::testing::Test {
     Game::ResetGame();
     sink_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_);
     Sandbox::AddLogSink(sink_);
-    dir_ = ScratchPath("lifecycle");
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
+    dir_ = MakeServerFolder("lifecycle");
     Sandbox::SetCurrentDir(dir_.string());
-    const char* bin = std::getenv("NESTKEEP_BIN_DIR");
-    module_ = std::string(bin ? bin : NESTKEEP_BIN_DIR) + "/" + NESTKEEP_MODULE_FILE;
+    module_ = BinDir() + "/" + NESTKEEP_MODULE_FILE;
   }
   void TearDown() override {
     if (Sandbox::ModuleLoaded()) Sandbox::UnloadModule();
@@ -49,9 +46,7 @@ class Lifecycle : public ::testing::Test {
 
   bool Mapped() { return Sandbox::ModuleMapped(module_); }
 
-  void WriteConfig(const std::string& text) {
-    std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json") << text;
-  }
+  void WriteConfig(const std::string& text) { ::WriteConfig(dir_, text); }
 
   std::vector<std::string> LogLines() { return SplitLines(std::istringstream(log_.str())); }
 

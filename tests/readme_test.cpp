@@ -52,11 +52,8 @@ TEST(Readme, TheSandboxTranscriptIsReal) {
   const std::string command = *(marker + 2);
   ASSERT_THAT(command, ::testing::StartsWith("$ nestkeep-sandbox "));
 
-  const auto server = ScratchPath("readme");
-  std::filesystem::create_directories(server / "ArkApi/Plugins/Nestkeep");
-  std::filesystem::copy_file(SourceDir() + "/examples/config.json",
-                             server / "ArkApi/Plugins/Nestkeep/config.json",
-                             std::filesystem::copy_options::overwrite_existing);
+  const auto server = MakeServerFolder("readme");
+  std::filesystem::copy_file(SourceDir() + "/examples/config.json", ConfigPath(server));
   std::vector<std::string> options;
   for (const std::string& word : Words(command.substr(2))) {
     if (word == "nestkeep-sandbox") continue;

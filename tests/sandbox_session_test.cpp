@@ -27,16 +27,12 @@ const char* Config = R"({
 class Session : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = ScratchPath(std::string("session-") +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
+    dir_ = MakeServerFolder(std::string("session-") +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
-  void WriteConfig(const std::string& text) {
-    std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json") << text;
-  }
+  void WriteConfig(const std::string& text) { ::WriteConfig(dir_, text); }
 
   SandboxRun Run(const std::string& input, std::vector<std::string> options = {}) {
     options.insert(options.begin(), {"--dir", dir_.string()});
@@ -231,7 +227,7 @@ TEST_F(Session, ReloadOnTheConsoleAndOverTheLocalRconConnection) {
 // A file that would crash, block or exhaust a server only fails the reload: one log line, and the
 // config in force before still decides, at start-up and on a reload alike.
 TEST_F(Session, ABadFileOnReloadKeepsTheRunningConfig) {
-  const auto config = dir_ / "ArkApi/Plugins/Nestkeep/config.json";
+  const auto config = ConfigPath(dir_);
   const struct {
     const char* what;
     std::function<bool()> put;  // false where the platform has no such thing
@@ -437,7 +433,7 @@ TEST_F(Session, TheDemonstrationUsesTheGivenFolder) {
   EXPECT_EQ(run.status, 0);
   const std::string all = Joined(run.out);
   EXPECT_TRUE(HasMatch(all, "\nQuillback +2 +10 +2h 00m +3d 08h\n"));
-  EXPECT_TRUE(std::filesystem::exists(dir_ / "ArkApi/Plugins/Nestkeep/config.json"));
+  EXPECT_TRUE(std::filesystem::exists(ConfigPath(dir_)));
 }
 
 // An administrator's own config that the module refuses: said first, with the module's line, then
@@ -455,7 +451,7 @@ TEST_F(Session, TheDemonstrationSaysFirstWhenTheModuleRefusesTheConfig) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    std::filesystem::remove(dir_ / "ArkApi/Plugins/Nestkeep/config.json");
+    std::filesystem::remove(ConfigPath(dir_));
     if (c.config) WriteConfig(*c.config);
     SandboxRun run = RunSandbox({"--demo", "--dir", dir_.string()}, "");
     EXPECT_EQ(run.status, 1);

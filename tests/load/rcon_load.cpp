@@ -502,11 +502,9 @@ int main(int argc, char** argv) {
   const fs::path source = argc == 3 ? argv[2] : source_env;
   deadline = Clock::now() + OverallLimit;
 
-  const fs::path work = ScratchPath("rcon-load");
-  fs::create_directories(work / "ArkApi/Plugins/Nestkeep");
+  const fs::path work = MakeServerFolder("rcon-load");
   std::error_code copy_error;
-  fs::copy_file(source / "examples/config.json", work / "ArkApi/Plugins/Nestkeep/config.json",
-                copy_error);
+  fs::copy_file(source / "examples/config.json", ConfigPath(work), copy_error);
   if (copy_error)
     Die("cannot copy " + (source / "examples/config.json").string() + ": " + copy_error.message());
   const fs::path errors = work / "sandbox.err";
