@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,10 +43,7 @@ class Check : public ::testing::Test {
     return (dir_ / name).string();
   }
 
-  static std::string Example() {
-    std::ifstream in(fs::path(NESTKEEP_SOURCE_DIR) / "examples/config.json");
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  static std::string Example() { return ReadText(SourceDir() + "/examples/config.json"); }
 
   fs::path dir_;
 };

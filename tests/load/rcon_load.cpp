@@ -20,8 +20,6 @@
 #include <random>
 #include <regex>
 #include <set>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -315,13 +313,6 @@ std::unique_ptr<ChildProcess> StartSandbox(const std::string& program, const fs:
   return child;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // Kills the sandbox before giving up, so that it does not serve on after the driver.
 [[noreturn]] void Abandon(ChildProcess& child, const std::string& message) {
   child.Kill();
@@ -526,7 +517,7 @@ int main(int argc, char** argv) {
                               std::to_string(child->Wait(std::chrono::milliseconds(0)).value()) +
                               " before it was ready"
                         : "was not ready in time";
-      Abandon(*child, "the sandbox " + what + "; its standard error:\n" + ReadFile(errors));
+      Abandon(*child, "the sandbox " + what + "; its standard error:\n" + ReadText(errors));
     }
     std::smatch match;
     if (std::regex_match(*line, match, listening))
@@ -598,7 +589,7 @@ int main(int argc, char** argv) {
 
   // How the sandbox ended comes first in the report: a race or a crash explains lost replies.
   std::vector<std::string> verdict;
-  const std::string errors_text = ReadFile(errors);
+  const std::string errors_text = ReadText(errors);
   if (const auto at = errors_text.find("ThreadSanitizer"); at != std::string::npos) {
     const auto from = errors_text.rfind("==================", at);
     verdict.push_back("ThreadSanitizer reported:\n" +

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -47,6 +48,12 @@ inline std::vector<std::string> SplitLines(std::istream&& in) {
     lines.push_back(line);
   }
   return lines;
+}
+
+// A file's bytes; none when it cannot be read.
+inline std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
