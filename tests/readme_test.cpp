@@ -91,8 +91,7 @@ TEST(Readme, TheCheckerSummaryIsReal) {
   SandboxRun run = RunProgram("nestkeep-check", {"examples/config.json"}, "", SourceDir());
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.err.empty());
-  const std::vector<std::string>& out = run.out;
-  EXPECT_EQ(out, expected);
+  EXPECT_EQ(run.out, expected);
 }
 
 }  // namespace

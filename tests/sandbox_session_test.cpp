@@ -405,10 +405,6 @@ TEST(LineReader, GivesTheSameLinesWhateverThePieces) {
   }
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(Session, TheDemonstrationRaisesBabiesBothWays) {
   SandboxRun run = RunSandbox({"--demo"}, "");
   EXPECT_EQ(run.status, 0);
