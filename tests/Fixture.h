@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plugin/config/Config.h"
+#include "plugin/hooks/Hooks.h"
 #include "plugin/lifecycle/Lifecycle.h"
 #include "sandbox/game/Game.h"
 #include "tests/support/Scratch.h"
@@ -54,4 +55,17 @@ class HostTest : public ::testing::Test {
  private:
   std::ostringstream log_text_;
   std::shared_ptr<spdlog::sinks::ostream_sink_mt> log_;
+};
+
+// As HostTest, with the module's detours installed, as a server has them once it has loaded it.
+class HookedTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    InstallHooks();
+  }
+  void TearDown() override {
+    RemoveHooks();
+    HostTest::TearDown();
+  }
 };
