@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plugin/config/Config.h"
+#include "plugin/hooks/Hooks.h"
 #include "plugin/lifecycle/Lifecycle.h"
 #include "sandbox/game/Game.h"
 #include "tests/support/Scratch.h"
@@ -28,10 +29,8 @@ class HostTest : public ::testing::Test {
     log_ = std::make_shared<spdlog::sinks::ostream_sink_mt>(log_text_);
     GetLogSinks() = {log_};
     CreatePluginLogger();
-    dir_ = ScratchPath(std::string("test-") +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_ / "ArkApi/Plugins/Nestkeep");
+    dir_ = MakeServerFolder(std::string("test-") +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     Sandbox::SetCurrentDir(dir_.string());
   }
 
@@ -42,9 +41,7 @@ class HostTest : public ::testing::Test {
   }
 
   // Writes the server's config.json.
-  void WriteConfig(const std::string& text) {
-    std::ofstream(dir_ / "ArkApi/Plugins/Nestkeep/config.json", std::ios::binary) << text;
-  }
+  void WriteConfig(const std::string& text) { ::WriteConfig(dir_, text); }
 
   // The log lines written since the last call.
   std::vector<std::string> TakeLogLines() {
@@ -58,4 +55,17 @@ class HostTest : public ::testing::Test {
  private:
   std::ostringstream log_text_;
   std::shared_ptr<spdlog::sinks::ostream_sink_mt> log_;
+};
+
+// As HostTest, with the module's detours installed, as a server has them once it has loaded it.
+class HookedTest : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    InstallHooks();
+  }
+  void TearDown() override {
+    RemoveHooks();
+    HostTest::TearDown();
+  }
 };

@@ -20,6 +20,13 @@ struct SandboxRun {
   std::vector<std::string> err;  // standard error, a line each
 };
 
+// Lines as one text, each ending in a line feed, for text looked for across lines.
+inline std::string Joined(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
 // Where the build put the programs, and where the sources are; the environment may say otherwise.
 inline std::string BinDir() {
   const char* dir = std::getenv("NESTKEEP_BIN_DIR");

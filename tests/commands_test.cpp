@@ -40,7 +40,7 @@ TEST_F(Commands, AnAdministratorsReloadIsAnsweredInOpaqueWhite) {
       {nullptr, "Couldn't reloaded!", 1},
   };
   for (const Case& c : cases) {
-    std::filesystem::remove(dir_ / "ArkApi/Plugins/Nestkeep/config.json");
+    std::filesystem::remove(ConfigPath(dir_));
     if (c.config) WriteConfig(c.config);
     std::vector<Game::ChatLine> chat = ConsoleReload();
     ASSERT_EQ(chat.size(), 1u);

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <optional>
-#include <regex>
 #include <set>
 
 #include "plugin/config/ConfigFile.h"
 #include "plugin/lifecycle/LogLine.h"
 #include "tests/Fixture.h"
+#include "tests/RefusedConfigs.h"
 #include "tests/support/Match.h"
 #include "tests/support/NonRegularFile.h"
 
@@ -55,123 +55,42 @@ void ExpectSame(const Snapshot& want, const Snapshot& got) {
   EXPECT_EQ(want.keep_walk, got.keep_walk);
 }
 
-// The message of a "[Nestkeep][error]" line, or a marker when the line is not one.
-std::string ErrorText(const std::string& line) {
-  static const std::regex form(R"(\d\d/\d\d/\d\d \d\d:\d\d \[Nestkeep\]\[error\] (.*))");
-  std::smatch match;
-  return std::regex_match(line, match, form) ? match[1].str() : "<not an error line: " + line + ">";
-}
-
 // What stands at the config's path besides a file of text.
-enum class FileKind { Text, NoFile, Directory, Fifo, LinkToZeroDevice, Huge };
+enum class FileKind { Text, NoFile, Directory, Fifo, LinkToZeroDevice };
 
 struct Failure {
   const char* what;
   std::string text;
   std::string message;
   FileKind file = FileKind::Text;
+  std::uintmax_t size = 0;  // the file made this large
 };
 
-const std::string TooLarge = "config.json is larger than 64 MiB (67108865 bytes)";
-
-const std::string P101 = "[json.exception.parse_error.101] parse error at line 1, column ";
-const std::string E302 = "[json.exception.type_error.302] type must be ";
-const std::string E305 =
-    "[json.exception.type_error.305] cannot use operator[] with a string argument with ";
-const std::string E306 = "[json.exception.type_error.306] cannot use value() with ";
-const std::string E207 =
-    "[json.exception.invalid_iterator.207] cannot use key() for non-object iterators";
-const std::string Species = R"("CuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1)";
-
-// Every way a read fails, by the step that fails. The first parse error also holds braces, which
-// a logger that took the text as a format pattern would choke on.
-const std::vector<Failure> Failures = {
-    {"no file", "", "Can't open config.json", FileKind::NoFile},
-    // What is not a regular file fails at once, and a huge one before it is read.
-    {"a directory", "", "Can't open config.json", FileKind::Directory},
-    {"a pipe nobody writes into", "", "Can't open config.json", FileKind::Fifo},
-    {"a link to a device that never ends", "", "Can't open config.json",
-     FileKind::LinkToZeroDevice},
-    {"a file one byte over 64 MiB", "", TooLarge, FileKind::Huge},
-    {"nested too deep", WithGeneral(R"("Footlist": )" + std::string(600, '[')),
-     std::string(ConfigTooDeep)},
-    // Parsing.
-    {"empty file", "",
-     P101 + "1: syntax error while parsing value - unexpected end of input; "
-            "expected '[', '{', or a literal"},
-    {"unclosed object", R"({"General": {})",
-     P101 + "15: syntax error while parsing object - unexpected end of input; expected '}'"},
-    {"trailing comma", R"({"General": {},})",
-     P101 + "16: syntax error while parsing object key - unexpected '}'; expected string literal"},
-    {"number too large", R"({"General": {}, "Dinolist": {"A": {"CuddleIntervalTime": 1e999}}})",
-     "[json.exception.out_of_range.406] number overflow parsing '1e999'"},
-    {"mark after a blank", " \xEF\xBB\xBF{}",
-     P101 + "2: syntax error while parsing value - invalid literal; last read: ' \xEF'"},
-    {"mark given twice", "\xEF\xBB\xBF\xEF\xBB\xBF{}",
-     P101 + "4: syntax error while parsing value - invalid literal; last read: '\xEF\xBB\xBF\xEF'"},
-    // The document is not an object.
-    {"top-level array", "[]", E306 + "array"},
-    {"top-level null", "null", E306 + "null"},
-    // Footlist.
-    {"number among foods", WithGeneral(R"("Footlist": ["T'/A'", 5])"),
-     E302 + "string, but is number"},
-    {"lone number as foods", WithGeneral(R"("Footlist": 5)"), E302 + "string, but is number"},
-    {"object of booleans as foods", WithGeneral(R"("Footlist": {"a": true})"),
-     E302 + "string, but is boolean"},
-    {"food without apostrophe", WithGeneral(R"("Footlist": ["Berry"])"),
-     R"(Footlist element "Berry" is not of the form Type'Path')"},
-    {"empty food", WithGeneral(R"("Footlist": ["T'/A'", ""])"),
-     R"(Footlist element "" is not of the form Type'Path')"},
-    {"food with nothing after the apostrophe", WithGeneral(R"("Footlist": ["Blueprint'"])"),
-     R"(Footlist element "Blueprint'" is not of the form Type'Path')"},
-    {"food quoting a quote", WithGeneral(R"("Footlist": ["Be\"rry"])"),
-     R"(Footlist element "Be\"rry" is not of the form Type'Path')"},
-    // A species value.
-    {"species value a string", WithGeneral(R"("Dinolist": {"A": "fast"})"), E305 + "string"},
-    {"species value an array", WithGeneral(R"("Dinolist": {"A": [1]})"), E305 + "array"},
-    {"species value null", WithGeneral(R"("Dinolist": {"A": null})"), E302 + "number, but is null"},
-    {"species without increase", WithGeneral(R"("Dinolist": {"A": {"CuddleIntervalTime": 1}})"),
-     E302 + "number, but is null"},
-    {"interval a string",
-     WithGeneral(R"("Dinolist": {"A": {"CuddleIntervalTime": "5", "CuddleIncreasePercent": 0.1}})"),
-     E302 + "number, but is string"},
-    {"increase an array",
-     WithGeneral(R"("Dinolist": {"A": {"CuddleIntervalTime": 1, "CuddleIncreasePercent": []}})"),
-     E302 + "number, but is array"},
-    {"interval read before increase",
-     WithGeneral(R"("Dinolist": {"A": {"CuddleIncreasePercent": {}, "CuddleIntervalTime": "5"}})"),
-     E302 + "number, but is string"},
-    {"second species bad",
-     WithGeneral(R"("Dinolist": {"A": {)" + Species + R"(}, "B": {"CuddleIntervalTime": {}}})"),
-     E302 + "number, but is object"},
-    {"interval key in lower case",
-     WithGeneral(R"("Dinolist": {"A": {"cuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1}})"),
-     E302 + "number, but is null"},
-    // Dinolist not an object.
-    {"array of species", WithGeneral(R"("Dinolist": [{)" + Species + "}]"), E207},
-    {"array of numbers", WithGeneral(R"("Dinolist": [5])"), E305 + "number"},
-    {"array of empty objects", WithGeneral(R"("Dinolist": [{}])"), E302 + "number, but is null"},
-    {"lone string", WithGeneral(R"("Dinolist": "A")"), E305 + "string"},
-    // General.
-    {"no General", Doc(R"("Dinolist": {"A": {)" + Species + R"(}}, "Footlist": ["T'/A'"])"),
-     E306 + "null"},
-    {"General in lower case", Doc(R"("general": {})"), E306 + "null"},
-    {"General an array", Doc(R"("General": [])"), E306 + "array"},
-    {"walk setting a string", Doc(R"("General": {"ReplaceCuddleTypeWalk": "yes"})"),
-     E302 + "boolean, but is string"},
-    {"walk setting a number", Doc(R"("General": {"ReplaceCuddleTypeWalk": 1})"),
-     E302 + "boolean, but is number"},
-};
+// Every way a read fails: what is not a regular file fails at once, then every file the module
+// refuses, by the step that fails.
+std::vector<Failure> Failures() {
+  std::vector<Failure> all = {
+      {"no file", "", "Can't open config.json", FileKind::NoFile},
+      {"a directory", "", "Can't open config.json", FileKind::Directory},
+      {"a pipe nobody writes into", "", "Can't open config.json", FileKind::Fifo},
+      {"a link to a device that never ends", "", "Can't open config.json",
+       FileKind::LinkToZeroDevice},
+  };
+  for (const RefusedConfig& c : RefusedConfigs())
+    all.push_back({c.what, c.text, c.message, FileKind::Text, c.size});
+  return all;
+}
 
 class ConfigRead : public HostTest {
  protected:
   // Puts the file, or what stands in its place; false where the platform has no such thing.
-  bool Put(const std::string& text, FileKind file = FileKind::Text) {
-    const auto path = dir_ / "ArkApi/Plugins/Nestkeep/config.json";
+  bool Put(const std::string& text, FileKind file = FileKind::Text, std::uintmax_t size = 0) {
+    const auto path = ConfigPath(dir_);
     std::filesystem::remove_all(path);
     switch (file) {
       case FileKind::Text:
         WriteConfig(text);
+        if (size) std::filesystem::resize_file(path, size);
         return true;
       case FileKind::NoFile:
         return true;
@@ -181,14 +100,10 @@ class ConfigRead : public HostTest {
         return MakePipeAt(path);
       case FileKind::LinkToZeroDevice:
         return MakeLinkToEndlessDevice(path);
-      case FileKind::Huge:
-        WriteConfig("{}");
-        std::filesystem::resize_file(path, (64 << 20) + 1);
-        return true;
     }
     return false;
   }
-  bool Put(const Failure& c) { return Put(c.text, c.file); }
+  bool Put(const Failure& c) { return Put(c.text, c.file, c.size); }
 
   void LoadGood() {
     Put(Good);
@@ -212,20 +127,20 @@ class ConfigRead : public HostTest {
 TEST_F(ConfigRead, FailedReloadKeepsTheRunningConfiguration) {
   LoadGood();
   const Snapshot before = Running();
-  for (const auto& c : Failures) {
+  for (const Failure& c : Failures()) {
     SCOPED_TRACE(c.what);
     if (!Put(c)) continue;
     EXPECT_FALSE(ReadConfig());
     const auto lines = TakeLogLines();
     ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(ErrorText(lines[0]), c.message);
+    EXPECT_EQ(LogMessage(lines[0]), c.message);
     ExpectSame(before, Running());
   }
 }
 
 // At start-up the same failures leave the tables empty and walk requests replaced.
 TEST_F(ConfigRead, FailedFirstReadLeavesTheStartingState) {
-  for (const auto& c : Failures) {
+  for (const Failure& c : Failures()) {
     SCOPED_TRACE(c.what);
     if (!Put(c)) continue;
     EXPECT_FALSE(ReadConfig());
@@ -286,10 +201,10 @@ TEST_F(ConfigRead, DeepNestingIsRefusedPastTheBound) {
         if (depth > MaxConfigDepth) {
           EXPECT_FALSE(read);
           ASSERT_EQ(lines.size(), 1u);
-          EXPECT_EQ(ErrorText(lines[0]), ConfigTooDeep);
+          EXPECT_EQ(LogMessage(lines[0]), ConfigTooDeep);
         } else if (!read) {
           ASSERT_EQ(lines.size(), 1u);
-          EXPECT_NE(ErrorText(lines[0]), ConfigTooDeep);
+          EXPECT_NE(LogMessage(lines[0]), ConfigTooDeep);
         }
         if (!read) ExpectSame(before, Running());
         LoadGood();
@@ -307,7 +222,8 @@ TEST_F(ConfigRead, LongTextIsCutInTheLog) {
     std::string starts;
   } cases[] = {
       {"string that never closes", WithGeneral(R"("Footlist": [")" + big),
-       P101 + "2000032: syntax error while parsing value - invalid string: missing closing quote; "
+       P101 + "1, column 2000032: syntax error while parsing value - invalid string: missing "
+              "closing quote; "
               "last read: '\"xxx"},
       {"food of megabytes", WithGeneral(R"("Footlist": [")" + big + R"("])"),
        R"(Footlist element "xxx)"},
@@ -319,7 +235,7 @@ TEST_F(ConfigRead, LongTextIsCutInTheLog) {
     const auto lines = TakeLogLines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_LE(lines[0].size(), 1024u);
-    EXPECT_THAT(ErrorText(lines[0]), ::testing::StartsWith(c.starts));
+    EXPECT_THAT(LogMessage(lines[0]), ::testing::StartsWith(c.starts));
     EXPECT_TRUE(FullMatch(lines[0], R"(.*x\.\.\. \(cut, [0-9]+ bytes in all\))"));
   }
 }

@@ -5,7 +5,6 @@
 #include <limits>
 #include <set>
 
-#include "plugin/hooks/Hooks.h"
 #include "tests/Fixture.h"
 
 namespace {
@@ -13,19 +12,14 @@ namespace {
 constexpr const char* Berries = "/Game/Nursery/Foods/Berries.Berries_C";
 constexpr const char* Missing = "/Game/Nursery/Foods/Missing.Missing_C";
 
-class Cuddling : public HostTest {
+class Cuddling : public HookedTest {
  protected:
   void SetUp() override {
-    HostTest::SetUp();
-    InstallHooks();
+    HookedTest::SetUp();
     SpeciesTable["Mossback"] = {30, 0.25f};  // 1800 seconds
     Game::World().TimeSeconds = 1000.5;
     game_food_ = Game::AddContent("/Game/Nursery/Foods/Meat.Meat_C");
     berries_ = Game::AddContent(Berries);
-  }
-  void TearDown() override {
-    RemoveHooks();
-    HostTest::TearDown();
   }
 
   APrimalDinoCharacter* Baby(float quality, const char* species = "Mossback", bool status = true) {

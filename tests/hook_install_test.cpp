@@ -10,19 +10,6 @@ const std::string Cuddling(GameNames::UpdateBabyCuddling);
 const std::string Update(GameNames::UpdateImprintingQuality);
 const std::string Added(GameNames::AddedImprintingQuality);
 
-TEST_F(HookInstall, InstallsAndRemovesInTheSameOrder) {
-  InstallHooks();
-  for (const std::string& name : {Cuddling, Update, Added})
-    EXPECT_EQ(Sandbox::DetourCount(name), 1u);
-  RemoveHooks();
-  for (const std::string& name : {Cuddling, Update, Added})
-    EXPECT_EQ(Sandbox::DetourCount(name), 0u);
-  EXPECT_EQ(Sandbox::HostEvents(),
-            (std::vector<std::string>{"SetHook " + Cuddling, "SetHook " + Update,
-                                      "SetHook " + Added, "DisableHook " + Cuddling,
-                                      "DisableHook " + Update, "DisableHook " + Added}));
-}
-
 TEST_F(HookInstall, ARefusedInstallLeavesTheOthersInPlace) {
   Sandbox::RefuseHook(Update, true);
   InstallHooks();

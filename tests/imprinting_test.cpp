@@ -4,22 +4,11 @@
 #include <iomanip>
 #include <limits>
 
-#include "plugin/hooks/Hooks.h"
 #include "tests/Fixture.h"
 
 namespace {
 
-class Imprinting : public HostTest {
- protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    InstallHooks();
-  }
-  void TearDown() override {
-    RemoveHooks();
-    HostTest::TearDown();
-  }
-};
+using Imprinting = HookedTest;
 
 const float NaN = std::numeric_limits<float>::quiet_NaN();
 

@@ -52,11 +52,8 @@ TEST(Readme, TheSandboxTranscriptIsReal) {
   const std::string command = *(marker + 2);
   ASSERT_THAT(command, ::testing::StartsWith("$ nestkeep-sandbox "));
 
-  const auto server = ScratchPath("readme");
-  std::filesystem::create_directories(server / "ArkApi/Plugins/Nestkeep");
-  std::filesystem::copy_file(SourceDir() + "/examples/config.json",
-                             server / "ArkApi/Plugins/Nestkeep/config.json",
-                             std::filesystem::copy_options::overwrite_existing);
+  const auto server = MakeServerFolder("readme");
+  std::filesystem::copy_file(SourceDir() + "/examples/config.json", ConfigPath(server));
   std::vector<std::string> options;
   for (const std::string& word : Words(command.substr(2))) {
     if (word == "nestkeep-sandbox") continue;
@@ -94,8 +91,7 @@ TEST(Readme, TheCheckerSummaryIsReal) {
   SandboxRun run = RunProgram("nestkeep-check", {"examples/config.json"}, "", SourceDir());
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.err.empty());
-  const std::vector<std::string>& out = run.out;
-  EXPECT_EQ(out, expected);
+  EXPECT_EQ(run.out, expected);
 }
 
 }  // namespace

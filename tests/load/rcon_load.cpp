@@ -20,15 +20,13 @@
 #include <random>
 #include <regex>
 #include <set>
-#include <sstream>
-#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/support/Process.h"
+#include "tests/support/RconClient.h"
 #include "tests/support/Scratch.h"
-#include "tests/support/TcpClient.h"
 
 namespace {
 
@@ -44,11 +42,6 @@ constexpr auto ReplyTimeout = std::chrono::seconds(20);
 constexpr auto StartLimit = std::chrono::seconds(30);
 constexpr auto ConsolePace = std::chrono::milliseconds(1);
 constexpr const char* Password = "load-keeper";
-
-constexpr std::int32_t AuthRequest = 3;
-constexpr std::int32_t ExecRequest = 2;
-constexpr std::int32_t AuthAnswer = 2;
-constexpr std::int32_t ResponseValue = 0;
 
 Clock::time_point deadline;
 
@@ -102,89 +95,6 @@ SpawnedIds spawned_ids;
   std::fprintf(stderr, "rcon load: %s\n", message.c_str());
   std::exit(1);
 }
-
-// ---- Packets, framed here rather than with the sandbox's own code, so that a fault in its
-// decoder or encoder cannot hide itself --------------------------------------------------------
-
-struct Packet {
-  std::int32_t id = 0;
-  std::int32_t type = 0;
-  std::string body;
-};
-
-void Put32(std::string& out, std::int32_t value) {
-  const auto bits = static_cast<std::uint32_t>(value);
-  for (int shift = 0; shift < 32; shift += 8)
-    out.push_back(static_cast<char>((bits >> shift) & 0xFF));
-}
-
-std::int32_t Get32(const std::string& in, std::size_t at) {
-  std::uint32_t bits = 0;
-  for (int k = 3; k >= 0; --k)
-    bits = bits << 8 | static_cast<unsigned char>(in[at + static_cast<std::size_t>(k)]);
-  return static_cast<std::int32_t>(bits);
-}
-
-void AppendPacket(std::string& out, std::int32_t id, std::int32_t type, const std::string& body) {
-  Put32(out, static_cast<std::int32_t>(body.size() + 10));
-  Put32(out, id);
-  Put32(out, type);
-  out += body;
-  out.append(2, '\0');
-}
-
-class Connection {
- public:
-  explicit Connection(std::uint16_t port) : tcp_(port, ReplyTimeout) {
-    if (!tcp_.Connected()) throw std::runtime_error(tcp_.why());
-  }
-
-  bool Send(const std::string& bytes) { return tcp_.Send(bytes.data(), bytes.size()); }
-
-  // The next whole packet, or nothing when the connection ends, times out or frames wrongly.
-  std::optional<Packet> Receive(std::string& why) {
-    for (;;) {
-      if (input_.size() >= 4) {
-        const std::int32_t size = Get32(input_, 0);
-        if (size < 10 || size > 4096) {
-          why = "a reply with size " + std::to_string(size);
-          return std::nullopt;
-        }
-        const auto total = static_cast<std::size_t>(size) + 4;
-        if (input_.size() >= total) {
-          if (input_[total - 1] != '\0' || input_[total - 2] != '\0') {
-            why = "a reply not ending in two zero bytes";
-            return std::nullopt;
-          }
-          Packet p{Get32(input_, 4), Get32(input_, 8), input_.substr(12, total - 14)};
-          input_.erase(0, total);
-          return p;
-        }
-      }
-      char chunk[8192];
-      const TcpClient::Received got = tcp_.Receive(chunk, sizeof chunk);
-      switch (got.end) {
-        case TcpClient::End::None:
-          input_.append(chunk, got.size);
-          continue;
-        case TcpClient::End::Closed:
-          why = "the connection closed";
-          break;
-        case TcpClient::End::TimedOut:
-          why = "no reply within " + std::to_string(ReplyTimeout.count()) + " s";
-          break;
-        case TcpClient::End::Failed:
-          why = tcp_.why();
-          break;
-      }
-      return std::nullopt;
-    }
-  }
-
- private:
-  TcpClient tcp_;
-  std::string input_;
-};
 
 // ---- What each request expects back -----------------------------------------------------------
 
@@ -305,14 +215,13 @@ void RunClient(const Shapes& shapes, int index, std::uint16_t port, ClientResult
   const std::string who = "client " + std::to_string(index);
   const std::int32_t base = (index + 1) * 100000;
   try {
-    Connection connection(port);
-    std::string auth;
-    AppendPacket(auth, base, AuthRequest, Password);
-    std::string why;
-    if (!connection.Send(auth)) return failures.Add(who + ": could not send the authentication");
-    const std::optional<Packet> answer = connection.Receive(why);
-    if (!answer) return failures.Add(who + ": no authentication answer: " + why);
-    if (answer->id != base || answer->type != AuthAnswer)
+    RconClient connection(port, ReplyTimeout);
+    if (!connection.Connected()) return failures.Add(who + ": " + connection.why());
+    if (!connection.Send(base, Rcon::AuthRequest, Password))
+      return failures.Add(who + ": could not send the authentication");
+    const std::optional<Rcon::Packet> answer = connection.Read();
+    if (!answer) return failures.Add(who + ": no authentication answer: " + connection.why());
+    if (answer->id != base || answer->type != Rcon::AuthAnswer)
       return failures.Add(who + ": authentication answered with id " + std::to_string(answer->id) +
                           " type " + std::to_string(answer->type));
 
@@ -328,12 +237,13 @@ void RunClient(const Shapes& shapes, int index, std::uint16_t port, ClientResult
         const auto room = static_cast<int>(MaxInFlight - in_flight.size());
         const int batch = std::min<int>(
             1 + static_cast<int>(random() % static_cast<unsigned>(room)), RequestsPerClient - sent);
-        std::string bytes;
+        std::vector<std::uint8_t> bytes;
         for (int k = 0; k < batch; ++k) {
           const auto kind = static_cast<Kind>(random() % KindCount);
           Request r = MakeRequest(shapes, index, kind, base + 1 + sent++, own_creature);
-          AppendPacket(bytes, r.id, r.kind == Kind::EndMarker ? ResponseValue : ExecRequest,
-                       r.line);
+          const std::vector<std::uint8_t> packet = Rcon::Encode(
+              r.id, r.kind == Kind::EndMarker ? Rcon::ResponseValue : Rcon::ExecRequest, r.line);
+          bytes.insert(bytes.end(), packet.begin(), packet.end());
           in_flight.push_back(std::move(r));
         }
         const Clock::time_point now = Clock::now();
@@ -344,11 +254,11 @@ void RunClient(const Shapes& shapes, int index, std::uint16_t port, ClientResult
         }
       }
 
-      const std::optional<Packet> reply = connection.Receive(why);
+      const std::optional<Rcon::Packet> reply = connection.Read();
       const Clock::time_point received = Clock::now();
       if (!reply) {
         for (const Request& r : in_flight)
-          failures.Add(who + ": no reply to " + Describe(r) + ": " + why);
+          failures.Add(who + ": no reply to " + Describe(r) + ": " + connection.why());
         in_flight.clear();
         break;
       }
@@ -360,7 +270,7 @@ void RunClient(const Shapes& shapes, int index, std::uint16_t port, ClientResult
         continue;
       }
       std::smatch match;
-      if (reply->type != ResponseValue || !std::regex_match(reply->body, match, *r.shape) ||
+      if (reply->type != Rcon::ResponseValue || !std::regex_match(reply->body, match, *r.shape) ||
           (r.creature && match[1].str() != std::to_string(r.creature))) {
         failures.Add(who + ": " + Describe(r) + " answered with type " +
                      std::to_string(reply->type) + ": " + Quoted(reply->body));
@@ -401,13 +311,6 @@ std::unique_ptr<ChildProcess> StartSandbox(const std::string& program, const fs:
                                      output.string(), errors.string());
   if (!child->Started()) Die(child->why());
   return child;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 // Kills the sandbox before giving up, so that it does not serve on after the driver.
@@ -590,11 +493,9 @@ int main(int argc, char** argv) {
   const fs::path source = argc == 3 ? argv[2] : source_env;
   deadline = Clock::now() + OverallLimit;
 
-  const fs::path work = ScratchPath("rcon-load");
-  fs::create_directories(work / "ArkApi/Plugins/Nestkeep");
+  const fs::path work = MakeServerFolder("rcon-load");
   std::error_code copy_error;
-  fs::copy_file(source / "examples/config.json", work / "ArkApi/Plugins/Nestkeep/config.json",
-                copy_error);
+  fs::copy_file(source / "examples/config.json", ConfigPath(work), copy_error);
   if (copy_error)
     Die("cannot copy " + (source / "examples/config.json").string() + ": " + copy_error.message());
   const fs::path errors = work / "sandbox.err";
@@ -616,7 +517,7 @@ int main(int argc, char** argv) {
                               std::to_string(child->Wait(std::chrono::milliseconds(0)).value()) +
                               " before it was ready"
                         : "was not ready in time";
-      Abandon(*child, "the sandbox " + what + "; its standard error:\n" + ReadFile(errors));
+      Abandon(*child, "the sandbox " + what + "; its standard error:\n" + ReadText(errors));
     }
     std::smatch match;
     if (std::regex_match(*line, match, listening))
@@ -688,7 +589,7 @@ int main(int argc, char** argv) {
 
   // How the sandbox ended comes first in the report: a race or a crash explains lost replies.
   std::vector<std::string> verdict;
-  const std::string errors_text = ReadFile(errors);
+  const std::string errors_text = ReadText(errors);
   if (const auto at = errors_text.find("ThreadSanitizer"); at != std::string::npos) {
     const auto from = errors_text.rfind("==================", at);
     verdict.push_back("ThreadSanitizer reported:\n" +

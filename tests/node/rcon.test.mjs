@@ -29,6 +29,9 @@ const GOOD_CONFIG = JSON.stringify({
   Footlist: ["Blueprint'/Game/Nursery/Foods/Berries.Berries'"],
 });
 
+// What `memory` answers.
+const MEMORY = /^memory blocks=\d+$/;
+
 const AUTH = 3;
 const EXEC = 2;
 const AUTH_ANSWER = 2;
@@ -89,6 +92,11 @@ class RawClient {
 
   send(bytes) { this.socket.write(bytes); }
   request(id, type, body) { this.send(encode(id, type, body)); }
+
+  async authenticate(id) {
+    this.request(id, AUTH, PASSWORD);
+    assert.deepEqual(await this.packet(), { id, type: AUTH_ANSWER, body: '' });
+  }
 
   async packet(ms = 5000) {
     return withTimeout((async () => {
@@ -204,7 +212,7 @@ describe('nestkeep-sandbox over RCON', () => {
     try {
       assert.equal(await withTimeout(client.execute('Nestkeep.reload'), 5000, 'reload'),
         'Successfully reloaded!\n');
-      assert.match(await withTimeout(client.execute('memory'), 5000, 'memory'), /^memory blocks=\d+$/);
+      assert.match(await withTimeout(client.execute('memory'), 5000, 'memory'), MEMORY);
     } finally {
       await client.disconnect();
     }
@@ -245,8 +253,7 @@ describe('nestkeep-sandbox over RCON', () => {
   it('splits a long reply and marks its end with one empty response value', async () => {
     const raw = await RawClient.open(sandbox.port);
     try {
-      raw.request(0, AUTH, PASSWORD);
-      assert.deepEqual(await raw.packet(), { id: 0, type: AUTH_ANSWER, body: '' });
+      await raw.authenticate(0);
       const word = 'w'.repeat(4080);
       const expected = `unknown command: ${word}`;  // 4097 bytes: one full body and 11 more
       raw.request(7, EXEC, word);
@@ -265,8 +272,7 @@ describe('nestkeep-sandbox over RCON', () => {
   it('keeps every printed result on one line, and refuses rcon inside rcon', async () => {
     const raw = await RawClient.open(sandbox.port);
     try {
-      raw.request(1, AUTH, PASSWORD);
-      assert.equal((await raw.packet()).id, 1);
+      await raw.authenticate(1);
       const cases = [
         { body: 'spawn Evil\nready', reply: 'error: a species name may not hold control characters (byte 0x0A)' },
         { body: 'bogus\nready', reply: 'unknown command: bogus\\nready' },
@@ -296,16 +302,13 @@ describe('nestkeep-sandbox over RCON', () => {
       try {
         for (const authenticated of [false, true]) {
           const raw = await RawClient.open(sandbox.port);
-          if (authenticated) {
-            raw.request(1, AUTH, PASSWORD);
-            assert.equal((await raw.packet()).id, 1);
-          }
+          if (authenticated) await raw.authenticate(1);
           raw.send(bytes);
           if (hangUp) raw.socket.end();
           await raw.closedByServer();
           assert.equal(raw.input.length, 0, 'a malformed packet got an answer');
         }
-        assert.match(await withTimeout(bystander.execute('memory'), 5000, 'bystander'), /^memory blocks=\d+$/);
+        assert.match(await withTimeout(bystander.execute('memory'), 5000, 'bystander'), MEMORY);
         const fresh = await libraryClient(sandbox.port);
         assert.equal(await withTimeout(fresh.execute('Nestkeep.reload'), 5000, 'fresh'), 'Successfully reloaded!\n');
         await fresh.disconnect();
@@ -322,8 +325,7 @@ describe('nestkeep-sandbox over RCON', () => {
       const raw = await RawClient.open(sandbox.port);
       try {
         const base = (c + 1) * 1000;
-        raw.request(base, AUTH, PASSWORD);
-        assert.deepEqual(await raw.packet(), { id: base, type: AUTH_ANSWER, body: '' });
+        await raw.authenticate(base);
         const expected = [];
         for (let r = 1; r <= requests; ++r) {
           const id = base + r;
@@ -353,7 +355,7 @@ describe('nestkeep-sandbox over RCON', () => {
       const client = await libraryClient(sandbox.port);
       try {
         for (let r = 0; r < 3; ++r)
-          assert.match(await withTimeout(client.execute('memory'), 10000, 'memory'), /^memory blocks=\d+$/);
+          assert.match(await withTimeout(client.execute('memory'), 10000, 'memory'), MEMORY);
       } finally {
         await client.disconnect();
       }
@@ -381,7 +383,7 @@ describe('nestkeep-sandbox after repeated wrong passwords', () => {
         await raw.closedByServer();
         assert.equal(raw.input.length, 0, 'a refused connection got an answer');
       }
-      assert.match(await withTimeout(panel.execute('memory'), 5000, 'panel'), /^memory blocks=\d+$/);
+      assert.match(await withTimeout(panel.execute('memory'), 5000, 'panel'), MEMORY);
       sandbox.console('rcon memory');
       await eventually(() => /^rcon id=1 type=0: memory blocks=\d+$/m.test(sandbox.output()), 5000,
         "the console's rcon");
@@ -401,12 +403,11 @@ describe('nestkeep-sandbox as a server', () => {
   it('serves past the end of its input until a signal stops it cleanly', async () => {
     const sandbox = await startSandbox();
     const raw = await RawClient.open(sandbox.port);
-    raw.request(1, AUTH, PASSWORD);
-    assert.deepEqual(await raw.packet(), { id: 1, type: AUTH_ANSWER, body: '' });
+    await raw.authenticate(1);
     sandbox.endInput();
     await new Promise((resolve) => setTimeout(resolve, 300));
     raw.request(2, EXEC, 'memory');
-    assert.match((await raw.packet()).body, /^memory blocks=\d+$/);
+    assert.match((await raw.packet()).body, MEMORY);
     const { code, signal } = await sandbox.stop(STOP.signal);
     await raw.closedByServer();
     assert.equal(signal, null);

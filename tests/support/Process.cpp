@@ -1,5 +1,14 @@
 #include "tests/support/Process.h"
 
+ChildProcess::~ChildProcess() {
+  CloseInput();
+  if (started_ && !status_) {
+    Kill();
+    Wait(std::chrono::seconds(10));
+  }
+  Release();
+}
+
 int RunToEnd(const std::string& program, const std::vector<std::string>& args,
              const std::string& input, const std::string& out_path, const std::string& err_path,
              const std::string& cwd, std::chrono::milliseconds timeout) {

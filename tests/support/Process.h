@@ -41,6 +41,9 @@ class ChildProcess {
   std::intptr_t process_ = -1;  // the pid, or the process handle
   std::intptr_t input_ = -1;    // the pipe's end we write into
   std::optional<int> status_;
+
+  // Lets go of what the platform still holds of the process once it has ended.
+  void Release();
 };
 
 // The exit status of a program run to its end with input on its standard input; -1 when it could

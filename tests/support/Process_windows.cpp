@@ -78,12 +78,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   started_ = true;
 }
 
-ChildProcess::~ChildProcess() {
-  CloseInput();
-  if (started_ && !status_) {
-    Kill();
-    Wait(std::chrono::seconds(10));
-  }
+void ChildProcess::Release() {
   if (started_) CloseHandle(reinterpret_cast<HANDLE>(process_));
 }
 

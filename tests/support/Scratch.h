@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <istream>
+#include <iterator>
 #include <random>
 #include <sstream>
 #include <string>
@@ -22,6 +23,22 @@ inline std::filesystem::path ScratchPath(std::string_view what) {
          ("nestkeep-" + std::string(what) + "-" + run + "-" + std::to_string(++serial));
 }
 
+// Where the server in folder keeps the module's config.
+inline std::filesystem::path ConfigPath(const std::filesystem::path& server) {
+  return server / "ArkApi/Plugins/Nestkeep/config.json";
+}
+
+// A fresh server folder under ScratchPath(what), with the module's folder made in it.
+inline std::filesystem::path MakeServerFolder(std::string_view what) {
+  const std::filesystem::path server = ScratchPath(what);
+  std::filesystem::create_directories(ConfigPath(server).parent_path());
+  return server;
+}
+
+inline void WriteConfig(const std::filesystem::path& server, const std::string& text) {
+  std::ofstream(ConfigPath(server), std::ios::binary) << text;
+}
+
 // Text's lines, without their line feeds; a carriage return before one goes too, as log lines end
 // so on Windows.
 inline std::vector<std::string> SplitLines(std::istream&& in) {
@@ -31,6 +48,12 @@ inline std::vector<std::string> SplitLines(std::istream&& in) {
     lines.push_back(line);
   }
   return lines;
+}
+
+// A file's bytes; none when it cannot be read.
+inline std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline std::vector<std::string> ReadLines(const std::filesystem::path& path) {
