@@ -207,20 +207,12 @@ function suiteSandbox() {
 describe('nestkeep-sandbox over RCON', () => {
   const sandbox = suiteSandbox();
 
-  it('authenticates and reloads the config', async () => {
+  it('authenticates, reloads the config, reports a broken one and reloads it repaired', async () => {
     const client = await libraryClient(sandbox.port);
     try {
       assert.equal(await withTimeout(client.execute('Nestkeep.reload'), 5000, 'reload'),
         'Successfully reloaded!\n');
       assert.match(await withTimeout(client.execute('memory'), 5000, 'memory'), MEMORY);
-    } finally {
-      await client.disconnect();
-    }
-  });
-
-  it('reports a broken config, then reloads a repaired one', async () => {
-    const client = await libraryClient(sandbox.port);
-    try {
       writeFileSync(sandbox.configPath, '{"General": {"ReplaceCuddleTypeWalk": tru');
       assert.equal(await withTimeout(client.execute('Nestkeep.reload'), 5000, 'reload broken'),
         "Couldn't reloaded!\n");
