@@ -231,25 +231,6 @@ describe('nestkeep-sandbox over RCON', () => {
       /Unable to authenticate/);
   });
 
-  it('splits a long reply and marks its end with one empty response value', async () => {
-    const raw = await RawClient.open(sandbox.port);
-    try {
-      await raw.authenticate(0);
-      const word = 'w'.repeat(4080);
-      const expected = `unknown command: ${word}`;  // 4097 bytes: one full body and 11 more
-      raw.request(7, EXEC, word);
-      raw.request(8, RESPONSE_VALUE, '');
-      const first = await raw.packet();
-      const second = await raw.packet();
-      assert.deepEqual([first.id, first.type, first.body.length], [7, RESPONSE_VALUE, 4086]);
-      assert.deepEqual([second.id, second.type], [7, RESPONSE_VALUE]);
-      assert.equal(first.body + second.body, expected);
-      assert.deepEqual(await raw.packet(), { id: 8, type: RESPONSE_VALUE, body: '' });
-    } finally {
-      raw.destroy();
-    }
-  });
-
   it('keeps every printed result on one line, and refuses rcon inside rcon', async () => {
     const raw = await RawClient.open(sandbox.port);
     try {
