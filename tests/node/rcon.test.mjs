@@ -262,14 +262,13 @@ describe('nestkeep-sandbox over RCON', () => {
     it(`survives ${name}, serving its other connections`, async () => {
       const bystander = await libraryClient(sandbox.port);
       try {
-        for (const authenticated of [false, true]) {
-          const raw = await RawClient.open(sandbox.port);
-          if (authenticated) await raw.authenticate(1);
-          raw.send(bytes);
-          if (hangUp) raw.socket.end();
-          await raw.closedByServer();
-          assert.equal(raw.input.length, 0, 'a malformed packet got an answer');
-        }
+        // Before authenticating: the sandbox's deadline for that is longer than this wait, so only
+        // the bad bytes can close it. rcon_server_test covers the same bytes after authenticating.
+        const raw = await RawClient.open(sandbox.port);
+        raw.send(bytes);
+        if (hangUp) raw.socket.end();
+        await raw.closedByServer();
+        assert.equal(raw.input.length, 0, 'a malformed packet got an answer');
         assert.match(await withTimeout(bystander.execute('memory'), 5000, 'bystander'), MEMORY);
         const fresh = await libraryClient(sandbox.port);
         assert.equal(await withTimeout(fresh.execute('Nestkeep.reload'), 5000, 'fresh'), 'Successfully reloaded!\n');
@@ -280,39 +279,10 @@ describe('nestkeep-sandbox over RCON', () => {
     });
   }
 
-  it('answers many clients at once, each with its own ids and in order', async () => {
+  // Raw clients pipelining under load are rcon_load's; here the library's, each of which accepts
+  // only a reply carrying its own request's id.
+  it('answers many library clients at once, each with its own ids', async () => {
     const clients = 16;
-    const requests = 12;
-    const work = Array.from({ length: clients }, async (_, c) => {
-      const raw = await RawClient.open(sandbox.port);
-      try {
-        const base = (c + 1) * 1000;
-        await raw.authenticate(base);
-        const expected = [];
-        for (let r = 1; r <= requests; ++r) {
-          const id = base + r;
-          if (r % 4 === 0) {
-            raw.request(id, RESPONSE_VALUE, '');
-            expected.push({ id, type: RESPONSE_VALUE, body: /^$/ });
-          } else if (r % 4 === 1) {
-            raw.request(id, EXEC, 'Nestkeep.reload');
-            expected.push({ id, type: RESPONSE_VALUE, body: /^Successfully reloaded!\n$/ });
-          } else {
-            raw.request(id, EXEC, `time`);
-            expected.push({ id, type: RESPONSE_VALUE, body: /^time \d/ });
-          }
-        }
-        for (const want of expected) {
-          const got = await raw.packet(10000);
-          assert.equal(got.id, want.id, `client ${c}`);
-          assert.equal(got.type, want.type, `client ${c}`);
-          assert.match(got.body, want.body, `client ${c}`);
-        }
-      } finally {
-        raw.destroy();
-      }
-    });
-    // The library's clients alongside: each accepts only a reply carrying its own request's id.
     const library = Array.from({ length: clients }, async () => {
       const client = await libraryClient(sandbox.port);
       try {
@@ -322,7 +292,7 @@ describe('nestkeep-sandbox over RCON', () => {
         await client.disconnect();
       }
     });
-    await withTimeout(Promise.all([...work, ...library]), 60000, 'all clients');
+    await withTimeout(Promise.all(library), 60000, 'all clients');
   });
 });
 
