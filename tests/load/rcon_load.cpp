@@ -3,7 +3,7 @@
 // come back with its request's id, in request order and in the shape the command gives; the
 // sandbox must exit cleanly with no ThreadSanitizer report. Prints the round-trip times.
 //
-// Usage: rcon_load SANDBOX [SOURCE_DIR]   (SOURCE_DIR also from NESTKEEP_SOURCE_DIR)
+// Usage: rcon_load SANDBOX SOURCE_DIR
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -480,17 +480,12 @@ int Reap(ChildProcess& child) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "usage: rcon_load SANDBOX [SOURCE_DIR]\n");
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: rcon_load SANDBOX SOURCE_DIR\n");
     return 2;
   }
   const std::string program = argv[1];
-  const char* source_env = std::getenv("NESTKEEP_SOURCE_DIR");
-  if (argc < 3 && !source_env) {
-    std::fprintf(stderr, "rcon_load: give the source directory, or set NESTKEEP_SOURCE_DIR\n");
-    return 2;
-  }
-  const fs::path source = argc == 3 ? argv[2] : source_env;
+  const fs::path source = argv[2];
   deadline = Clock::now() + OverallLimit;
 
   const fs::path work = MakeServerFolder("rcon-load");
