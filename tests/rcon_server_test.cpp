@@ -603,12 +603,13 @@ TEST_F(RconServer, ConnectionsPastTheCapAreClosedAtAccept) {
     Client extra(port_);
     extra.Send(Auth(99));
     EXPECT_TRUE(extra.Closed());
-    for (std::int32_t i = 0; i < static_cast<std::int32_t>(held.size()); ++i) {
+    for (std::size_t i = 0; i < held.size(); ++i) {
+      const auto id = static_cast<std::int32_t>(i);
       if (k.authenticate) {
-        held[static_cast<std::size_t>(i)]->Send(Echo(i));
-        ExpectPacket(held[static_cast<std::size_t>(i)]->Read(), i, 0, std::to_string(i));
+        held[i]->Send(Echo(id));
+        ExpectPacket(held[i]->Read(), id, 0, std::to_string(id));
       } else {
-        EXPECT_TRUE(held[static_cast<std::size_t>(i)]->Closed());
+        EXPECT_TRUE(held[i]->Closed());
       }
     }
     if (k.close_one) held.pop_back();
