@@ -288,21 +288,22 @@ TEST_F(RconServer, SplitReplyThenOneEmptyMarker) {
   }
 }
 
-TEST_F(RconServer, RepliesKeepTheIdsAndTypesTheGameGives) {
+TEST_F(RconServer, RepliesAreWhatTheGameGivesAndServingGoesOn) {
+  struct Case {
+    const char* line;
+    std::vector<Rcon::Packet> replies;
+  };
   Client c(port_);
   ASSERT_TRUE(c.Authenticate());
-  c.Send(5, Rcon::ExecRequest, "pair");
-  ExpectPacket(c.Read(), 5, 0, "first");
-  ExpectPacket(c.Read(), 1005, 2, "second");
-}
-
-TEST_F(RconServer, AGameFailureIsAnsweredAndServingGoesOn) {
-  Client c(port_);
-  ASSERT_TRUE(c.Authenticate());
-  c.Send(8, Rcon::ExecRequest, "throw");
-  ExpectPacket(c.Read(), 8, 0, "error: the game failed");
-  c.Send(9, Rcon::ExecRequest, "echo still here");
-  ExpectPacket(c.Read(), 9, 0, "still here");
+  for (const Case& k : {Case{"pair", {{5, 0, "first"}, {1005, 2, "second"}}},
+                        Case{"throw", {{5, 0, "error: the game failed"}}}}) {
+    SCOPED_TRACE(k.line);
+    c.Send(5, Rcon::ExecRequest, k.line);
+    for (const Rcon::Packet& reply : k.replies)
+      ExpectPacket(c.Read(), reply.id, reply.type, reply.body);
+    c.Send(9, Rcon::ExecRequest, "echo still here");
+    ExpectPacket(c.Read(), 9, 0, "still here");
+  }
 }
 
 TEST_F(RconServer, ReauthKeepsOrderAndAWrongOneCloses) {
