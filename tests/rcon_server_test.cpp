@@ -439,14 +439,11 @@ void ExpectAnswer(Client& c, const Rcon::Packet& request) {
   EXPECT_TRUE(joined == Pattern(length)) << "reply to " << request.id;
 }
 
-struct BackPressureCase {
-  const char* name;
-  std::vector<Rcon::Packet> requests;
-};
+constexpr std::int32_t HugeReplyCount = 32;
 
-std::vector<Rcon::Packet> HugeReplies(int count, bool with_markers_and_reauth) {
+std::vector<Rcon::Packet> HugeReplies(bool with_markers_and_reauth) {
   std::vector<Rcon::Packet> requests;
-  for (std::int32_t id = 1; id <= count; ++id) {
+  for (std::int32_t id = 1; id <= HugeReplyCount; ++id) {
     requests.push_back({id, Rcon::ExecRequest, "big 1000000"});
     if (with_markers_and_reauth)
       requests.push_back(id % 2 ? Rcon::Packet{-id, Rcon::ResponseValue, ""}
@@ -458,23 +455,22 @@ std::vector<Rcon::Packet> HugeReplies(int count, bool with_markers_and_reauth) {
 // A client that asks for far more than the kernel's socket buffers hold and reads nothing: the
 // server must stop running its requests, not queue their replies.
 TEST_F(RconServer, AClientThatDoesNotReadStopsItsOwnRequests) {
-  for (const BackPressureCase& k :
-       {BackPressureCase{"HugeReplies", HugeReplies(32, false)},
-        BackPressureCase{"HugeRepliesBetweenMarkersAndReauthentication", HugeReplies(32, true)}}) {
-    SCOPED_TRACE(k.name);
+  for (bool with_markers_and_reauth : {false, true}) {
+    SCOPED_TRACE(with_markers_and_reauth ? "between markers and reauthentication" : "alone");
+    const std::vector<Rcon::Packet> requests = HugeReplies(with_markers_and_reauth);
     const std::size_t before = Lines().size();
     Client c(port_);
     ASSERT_TRUE(c.Authenticate());
     std::vector<Bytes> packets;
-    for (const Rcon::Packet& r : k.requests) packets.push_back(Rcon::Encode(r.id, r.type, r.body));
+    for (const Rcon::Packet& r : requests) packets.push_back(Rcon::Encode(r.id, r.type, r.body));
     c.Send(Join(packets));
     std::this_thread::sleep_for(500ms);
     EXPECT_LE(Lines().size() - before, 16u) << "requests ran while their replies could not leave";
-    for (const Rcon::Packet& r : k.requests) {
+    for (const Rcon::Packet& r : requests) {
       ExpectAnswer(c, r);
       if (HasFatalFailure()) return;
     }
-    EXPECT_EQ(Lines().size() - before, 32u);
+    EXPECT_EQ(Lines().size() - before, std::size_t{HugeReplyCount});
   }
 }
 
