@@ -16,6 +16,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/nestkeep-wine-$(id -u)}"
 case "${1:-}" in
   --start-session)
+    # The server starts in the prefix, so a prefix not made yet would leave no session kept.
+    mkdir -p "$WINEPREFIX"
     /usr/lib/wine/wineserver -p
     /usr/lib/wine/wine64 wineboot >/dev/null 2>&1 </dev/null
     ;;
