@@ -230,14 +230,15 @@ TEST_F(Check, Warnings) {
          "CuddleIncreasePercent is 25, above 1; it is a fraction of full imprinting (0.25 is a "
          "quarter; 25 is not 25%), so a single cuddle completes imprinting"}}},
       {"increase of exactly 1", species("5", "1"), {}},
-      // The first occurrence counts, so a warning about a value points at the first.
+      // The first occurrence counts, so a warning about a value points at the first, a key
+      // written with escapes included.
       {"repeated keys",
-       "{\"General\": {}, \"General\": {}, \"Dinolist\": {\"A\": {\"CuddleIntervalTime\": 0, "
+       "{\"General\": {}, \"General\": {}, \"Dinolist\": {\"\\u0041\": {\"CuddleIntervalTime\": 0, "
        "\"CuddleIncreasePercent\": 1},\n \"A\": {}, \"A\": 1}}",
        {{"1:17", "General", "key given 2 times; the first counts and the others are ignored"},
         {"2:2", R"(Dinolist/"A")",
          "key given 3 times; the first counts and the others are ignored"},
-        {"1:73", R"(Dinolist/"A"/CuddleIntervalTime)",
+        {"1:78", R"(Dinolist/"A"/CuddleIntervalTime)",
          "CuddleIntervalTime is 0; at 0 minutes or below, the next cuddle request is due at "
          "once"}}},
       // A path costs the same however deep or long: long names are cut, a deep path loses its

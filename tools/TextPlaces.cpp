@@ -6,8 +6,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "plugin/engine/Unicode.h"
-
 namespace {
 
 constexpr std::size_t None = std::numeric_limits<std::size_t>::max();
@@ -56,59 +54,11 @@ struct Reader {
   }
 };
 
-unsigned HexValue(std::string_view digits) {
-  unsigned value = 0;
-  for (char c : digits) {
-    value <<= 4;
-    if (c >= '0' && c <= '9') value |= static_cast<unsigned>(c - '0');
-    if (c >= 'a' && c <= 'f') value |= static_cast<unsigned>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F') value |= static_cast<unsigned>(c - 'A' + 10);
-  }
-  return value;
-}
-
-// A key as the parser hands it on: escapes resolved, \u escapes (and their surrogate pairs) as
-// UTF-8.
+// A key as the parser hands it on, escapes resolved. The walk only meets keys the parser has read,
+// so the library's own string reading takes them; should one not read, it stands as written.
 std::string DecodeKey(std::string_view raw) {
-  std::string key;
-  for (std::size_t i = 0; i < raw.size(); ++i) {
-    if (raw[i] != '\\' || i + 1 >= raw.size()) {
-      key += raw[i];
-      continue;
-    }
-    const char escape = raw[++i];
-    switch (escape) {
-      case 'b':
-        key += '\b';
-        break;
-      case 'f':
-        key += '\f';
-        break;
-      case 'n':
-        key += '\n';
-        break;
-      case 'r':
-        key += '\r';
-        break;
-      case 't':
-        key += '\t';
-        break;
-      case 'u': {
-        unsigned code = HexValue(raw.substr(i + 1, 4));
-        i += 4;
-        if (code >= 0xD800 && code < 0xDC00 && raw.substr(i + 1, 2) == "\\u") {
-          const unsigned low = HexValue(raw.substr(i + 3, 4));
-          code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-          i += 6;
-        }
-        Unicode::AppendUtf8(key, code);
-        break;
-      }
-      default:  // the quote, the backslash and the slash stand for themselves
-        key += escape;
-    }
-  }
-  return key;
+  const nlohmann::json key = nlohmann::json::parse("\"" + std::string(raw) + "\"", nullptr, false);
+  return key.is_string() ? key.get<std::string>() : std::string(raw);
 }
 
 // The containers open where the walk stands, from the document down.
