@@ -40,14 +40,14 @@ const std::string& ServerWith(int species, int foods) {
     dir = (std::filesystem::temp_directory_path() /
            fmt::format("nestkeep-bench-{}-{}-{}", getpid(), species, foods))
               .string();
-    std::filesystem::create_directories(dir + "/ArkApi/Plugins/Nestkeep");
-    std::ofstream(dir + "/ArkApi/Plugins/Nestkeep/config.json") << MakeConfig(species, foods);
+    std::filesystem::create_directories(std::filesystem::path(ConfigPath(dir)).parent_path());
+    std::ofstream(ConfigPath(dir)) << MakeConfig(species, foods);
   }
   return dir;
 }
 
 std::string Bytes(const std::string& dir) {
-  std::ifstream in(dir + "/ArkApi/Plugins/Nestkeep/config.json", std::ios::binary);
+  std::ifstream in(ConfigPath(dir), std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();

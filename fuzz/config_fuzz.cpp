@@ -32,8 +32,8 @@ void SetUp() {
   const auto base = std::filesystem::exists(shm) ? std::filesystem::path(shm)
                                                  : std::filesystem::temp_directory_path();
   const auto dir = base / ("nestkeep-config-fuzz-" + std::to_string(getpid()));
-  std::filesystem::create_directories(dir / "ArkApi/Plugins/Nestkeep");
-  config_file = dir / "ArkApi/Plugins/Nestkeep/config.json";
+  config_file = ConfigPath(dir.string());
+  std::filesystem::create_directories(config_file.parent_path());
   Sandbox::SetCurrentDir(dir.string());
   PluginLogger() = std::make_shared<spdlog::logger>(
       "Nestkeep", std::make_shared<spdlog::sinks::ostream_sink_st>(log_text));

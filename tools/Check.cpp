@@ -43,8 +43,6 @@ constexpr const char* Usage =
     "     file of the value at fault\n"
     "  2  the file cannot be opened, the report cannot be written, or the arguments are wrong\n";
 
-constexpr const char* DefaultPath = "./ArkApi/Plugins/Nestkeep/config.json";
-
 // The shortest text that reads back as the same float.
 std::string Number(float value) {
   char text[32];
@@ -344,7 +342,7 @@ int Run(int argc, char** argv) {
     }
     path = argv[i];
   }
-  return Check(path.value_or(DefaultPath));
+  return Check(path.value_or(ConfigPath(".")));
 }
 
 }  // namespace

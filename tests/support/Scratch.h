@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "plugin/config/ConfigFile.h"
+
 // A fresh name under the system's temporary folder, unique to this test run and named for what
 // it holds; nothing is made there.
 inline std::filesystem::path ScratchPath(std::string_view what) {
@@ -23,9 +25,9 @@ inline std::filesystem::path ScratchPath(std::string_view what) {
          ("nestkeep-" + std::string(what) + "-" + run + "-" + std::to_string(++serial));
 }
 
-// Where the server in folder keeps the module's config.
+// Where the server in folder keeps the module's config, as the module finds it.
 inline std::filesystem::path ConfigPath(const std::filesystem::path& server) {
-  return server / "ArkApi/Plugins/Nestkeep/config.json";
+  return ConfigPath(server.string());
 }
 
 // A fresh server folder under ScratchPath(what), with the module's folder made in it.
