@@ -123,29 +123,21 @@ class ConfigRead : public HostTest {
   }
 };
 
-// A failed reload, at whatever step, logs one line and keeps all three settings as they were.
-TEST_F(ConfigRead, FailedReloadKeepsTheRunningConfiguration) {
-  LoadGood();
-  const Snapshot before = Running();
-  for (const Failure& c : Failures()) {
-    SCOPED_TRACE(c.what);
-    if (!Put(c)) continue;
-    EXPECT_FALSE(ReadConfig());
-    const auto lines = TakeLogLines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(LogMessage(lines[0]), c.message);
-    ExpectSame(before, Running());
-  }
-}
-
-// At start-up the same failures leave the tables empty and walk requests replaced.
-TEST_F(ConfigRead, FailedFirstReadLeavesTheStartingState) {
-  for (const Failure& c : Failures()) {
-    SCOPED_TRACE(c.what);
-    if (!Put(c)) continue;
-    EXPECT_FALSE(ReadConfig());
-    EXPECT_EQ(TakeLogLines().size(), 1u);
-    ExpectSame({{}, {}, false}, Running());
+// A failed read, at whatever step, logs one line and keeps all three settings as they were: those
+// of the last good file, or at start-up the tables empty and walk requests replaced.
+TEST_F(ConfigRead, FailedReadKeepsTheRunningConfiguration) {
+  for (const bool loaded : {false, true}) {
+    if (loaded) LoadGood();
+    const Snapshot before = Running();
+    for (const Failure& c : Failures()) {
+      SCOPED_TRACE(::testing::Message() << c.what << (loaded ? ", on a reload" : ", at start-up"));
+      if (!Put(c)) continue;
+      EXPECT_FALSE(ReadConfig());
+      const auto lines = TakeLogLines();
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(LogMessage(lines[0]), c.message);
+      ExpectSame(before, Running());
+    }
   }
 }
 
@@ -223,8 +215,7 @@ TEST_F(ConfigRead, LongTextIsCutInTheLog) {
   } cases[] = {
       {"string that never closes", WithGeneral(R"("Footlist": [")" + big),
        P101 + "1, column 2000032: syntax error while parsing value - invalid string: missing "
-              "closing quote; "
-              "last read: '\"xxx"},
+              "closing quote; last read: '\"xxx"},
       {"food of megabytes", WithGeneral(R"("Footlist": [")" + big + R"("])"),
        R"(Footlist element "xxx)"},
   };
@@ -270,6 +261,8 @@ struct Legal {
 };
 
 TEST_F(ConfigRead, LegalFiles) {
+  const std::string just_a_text = WithGeneral(R"("Dinolist": {"A": {)" + Species + "}}");
+  const Snapshot just_a{{{"A", {1.0f, 0.1f}}}, {}, false};
   const Legal cases[] = {
       {"only an empty General", R"({"General": {}})", {{}, {}, false}},
       {"walk requests kept", R"({"General": {"ReplaceCuddleTypeWalk": false}})", {{}, {}, true}},
@@ -305,6 +298,38 @@ TEST_F(ConfigRead, LegalFiles) {
       {"food paths beyond ASCII",
        WithGeneral(R"("Footlist": ["T'/Nüsse'", "T'/N\u00fcsse'", "T'/𝄞'"])"),
        {{}, {u"/N\u00FCsse_C", u"/N\u00FCsse_C", u"/\U0001D11E_C"}, false}},
+      // A repeated key: the first counts. Later values that would fail the read are dropped whole,
+      // so they never get that far.
+      {"repeated General",
+       R"({"General": {"ReplaceCuddleTypeWalk": false}, "General": {}})",
+       {{}, {}, true}},
+      {"repeated walk setting",
+       R"({"General": {"ReplaceCuddleTypeWalk": false, "ReplaceCuddleTypeWalk": true}})",
+       {{}, {}, true}},
+      {"repeated Dinolist",
+       WithGeneral(R"("Dinolist": {"A": {)" + Species + R"(}}, "Dinolist": {"B": {)" + Species +
+                   "}}"),
+       just_a},
+      {"repeated species name",
+       WithGeneral(R"("Dinolist": {"A": {)" + Species +
+                   R"(}, "A": {"CuddleIntervalTime": 9, "CuddleIncreasePercent": 0.9}})"),
+       just_a},
+      {"repeated species setting",
+       WithGeneral(
+           R"("Dinolist": {"A": {"CuddleIntervalTime": 3, "CuddleIntervalTime": 5, "CuddleIncreasePercent": 0.3}})"),
+       {{{"A", {3.0f, 0.3f}}}, {}, false}},
+      {"bad later Footlist",
+       WithGeneral(R"("Footlist": ["T'/A'"], "Footlist": [5, "Berry"])"),
+       {{}, {u"/A_C"}, false}},
+      {"bad later species", WithGeneral(R"("Dinolist": {"A": {)" + Species + R"(}, "A": "fast"})"),
+       just_a},
+      // Around the document: a byte-order mark, and whatever text follows it.
+      {"byte-order mark", "\xEF\xBB\xBF" + just_a_text, just_a},
+      {"trailing words", just_a_text + " trailing words {", just_a},
+      {"trailing brace", just_a_text + "\n}", just_a},
+      {"a second document", just_a_text + WithGeneral(R"("Dinolist": {"B": {)" + Species + "}}"),
+       just_a},
+      {"byte-order marks before and after", "\xEF\xBB\xBF" + just_a_text + "\xEF\xBB\xBF", just_a},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -341,55 +366,6 @@ TEST_F(ConfigRead, NumbersBecomeFloats) {
   const auto zero = ReadGood(WithGeneral(
       R"("Dinolist": {"A": {"CuddleIntervalTime": -0.0, "CuddleIncreasePercent": 0}})"));
   EXPECT_TRUE(std::signbit(zero.species.at("A").CuddleIntervalTime));
-}
-
-TEST_F(ConfigRead, RepeatedKeysKeepTheFirst) {
-  const Legal cases[] = {
-      {"General",
-       R"({"General": {"ReplaceCuddleTypeWalk": false}, "General": {}})",
-       {{}, {}, true}},
-      {"walk setting",
-       R"({"General": {"ReplaceCuddleTypeWalk": false, "ReplaceCuddleTypeWalk": true}})",
-       {{}, {}, true}},
-      {"Dinolist",
-       WithGeneral(R"("Dinolist": {"A": {)" + Species + R"(}}, "Dinolist": {"B": {)" + Species +
-                   "}}"),
-       {{{"A", {1.0f, 0.1f}}}, {}, false}},
-      {"species name",
-       WithGeneral(R"("Dinolist": {"A": {)" + Species +
-                   R"(}, "A": {"CuddleIntervalTime": 9, "CuddleIncreasePercent": 0.9}})"),
-       {{{"A", {1.0f, 0.1f}}}, {}, false}},
-      {"species setting",
-       WithGeneral(
-           R"("Dinolist": {"A": {"CuddleIntervalTime": 3, "CuddleIntervalTime": 5, "CuddleIncreasePercent": 0.3}})"),
-       {{{"A", {3.0f, 0.3f}}}, {}, false}},
-      // Later values would fail the read; dropped whole, they never get that far.
-      {"bad later Footlist",
-       WithGeneral(R"("Footlist": ["T'/A'"], "Footlist": [5, "Berry"])"),
-       {{}, {u"/A_C"}, false}},
-      {"bad later species",
-       WithGeneral(R"("Dinolist": {"A": {)" + Species + R"(}, "A": "fast"})"),
-       {{{"A", {1.0f, 0.1f}}}, {}, false}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    LoadGood();
-    ExpectSame(c.want, ReadGood(c.text));
-  }
-  // And the first counts when it is the bad one.
-  Put(WithGeneral(R"("Footlist": [5], "Footlist": ["T'/A'"])"));
-  EXPECT_FALSE(ReadConfig());
-}
-
-TEST_F(ConfigRead, ByteOrderMarkAndTrailingText) {
-  const std::string body = WithGeneral(R"("Dinolist": {"A": {)" + Species + "}}");
-  const Snapshot want{{{"A", {1.0f, 0.1f}}}, {}, false};
-  for (const std::string& text : {"\xEF\xBB\xBF" + body, body + " trailing words {", body + "\n}",
-                                  body + WithGeneral(R"("Dinolist": {"B": {)" + Species + "}}"),
-                                  "\xEF\xBB\xBF" + body + "\xEF\xBB\xBF"}) {
-    SCOPED_TRACE(text);
-    ExpectSame(want, ReadGood(text));
-  }
 }
 
 // The parsed document itself, and what the parse noticed along the way.
