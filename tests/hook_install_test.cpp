@@ -31,13 +31,4 @@ TEST_F(HookInstall, ARefusedInstallLeavesTheOthersInPlace) {
   EXPECT_EQ(Sandbox::DetourCount(Cuddling) + Sandbox::DetourCount(Added), 0u);
 }
 
-TEST_F(HookInstall, RemovedDetoursAreNoLongerCalled) {
-  SpeciesTable["Mossback"] = {30, 0.25f};
-  InstallHooks();
-  RemoveHooks();
-  APrimalDinoCharacter* baby = Game::Spawn("Mossback", 0.5f, 7200, true);
-  EXPECT_EQ(Game::RequestCuddle(baby, 5, 2, nullptr).due, 5);
-  EXPECT_EQ(Game::AddImprinting(baby, 0.01f).value, 0.01f);
-}
-
 }  // namespace
