@@ -128,23 +128,9 @@ std::vector<Rcon::Packet> DecodeAll(const Bytes& bytes, std::size_t& left) {
   return out;
 }
 
-TEST(RconDecode, ManyPacketsInOneBuffer) {
-  std::vector<Bytes> parts;
-  for (int i = 0; i < 50; ++i)
-    parts.push_back(Wire(i, i % 2 ? 2 : 0, std::string(i * 7, 'a' + i % 26)));
-  std::size_t left = 99;
-  const auto packets = DecodeAll(Join(parts), left);
-  ASSERT_EQ(packets.size(), 50u);
-  EXPECT_EQ(left, 0u);
-  for (int i = 0; i < 50; ++i) {
-    EXPECT_EQ(packets[i].id, i);
-    EXPECT_EQ(packets[i].type, i % 2 ? 2 : 0);
-    EXPECT_EQ(packets[i].body, std::string(i * 7, 'a' + i % 26));
-  }
-}
-
 // A stream cut anywhere must give the same packets: the bytes before the cut, decoded, and then
-// the remainder appended, as a connection would receive them in two reads.
+// the remainder appended, as a connection would receive them in two reads. Uncut, the packets
+// come one after another from a single buffer.
 TEST(RconDecode, EveryCutGivesTheSamePackets) {
   const Bytes stream = Join({Wire(11, 3, "secret"), Wire(12, 2, ""), Wire(-1, 0, "tail")});
   for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
@@ -154,12 +140,11 @@ TEST(RconDecode, EveryCutGivesTheSamePackets) {
     buffer.erase(buffer.begin(), buffer.end() - static_cast<std::ptrdiff_t>(left));
     buffer.insert(buffer.end(), stream.begin() + static_cast<std::ptrdiff_t>(cut), stream.end());
     for (auto& p : DecodeAll(buffer, left)) packets.push_back(std::move(p));
-    ASSERT_EQ(packets.size(), 3u) << "cut at " << cut;
+    std::string got;  // id/type/body of each
+    for (const auto& p : packets)
+      got += std::to_string(p.id) + "/" + std::to_string(p.type) + "/" + p.body + " ";
+    EXPECT_EQ(got, "11/3/secret 12/2/ -1/0/tail ") << "cut at " << cut;
     EXPECT_EQ(left, 0u) << "cut at " << cut;
-    EXPECT_EQ(packets[0].body, "secret") << "cut at " << cut;
-    EXPECT_EQ(packets[1].id, 12) << "cut at " << cut;
-    EXPECT_EQ(packets[2].id, -1) << "cut at " << cut;
-    EXPECT_EQ(packets[2].body, "tail") << "cut at " << cut;
   }
 }
 
