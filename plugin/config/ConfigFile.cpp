@@ -140,8 +140,8 @@ struct FirstKeyWins {
   }
 
   bool Open(json&& empty) {
-    // Every later step may walk the document recursively; a bound here keeps that walk short.
-    // Open are the kept containers and the dropped ones.
+    // Every later step may walk the document recursively; a bound here keeps that walk short. The
+    // containers open are the kept ones and those inside a dropped value.
     if (frames.size() + skip_depth >= static_cast<std::size_t>(MaxConfigDepth))
       throw std::runtime_error(std::string(ConfigTooDeep));
     const std::size_t ordinal = opened++;
