@@ -54,11 +54,14 @@ struct Reader {
   }
 };
 
-// A key as the parser hands it on, escapes resolved. The walk only meets keys the parser has read,
-// so the library's own string reading takes them; should one not read, it stands as written.
+// A key as the parser hands it on, escapes resolved: read back by the module's own reading code.
+// The walk only meets keys the parser has read; should one not read, it stands as written.
 std::string DecodeKey(std::string_view raw) {
-  const nlohmann::json key = nlohmann::json::parse("\"" + std::string(raw) + "\"", nullptr, false);
-  return key.is_string() ? key.get<std::string>() : std::string(raw);
+  try {
+    return ParseConfigText("\"" + std::string(raw) + "\"").get<std::string>();
+  } catch (const std::exception&) {
+    return std::string(raw);
+  }
 }
 
 // The containers open where the walk stands, from the document down.
