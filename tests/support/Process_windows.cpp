@@ -64,12 +64,13 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
                   CreateProcessW(Wide(program).c_str(), command_line.data(), nullptr, nullptr, TRUE,
                                  CREATE_NEW_PROCESS_GROUP, nullptr,
                                  cwd.empty() ? nullptr : folder.c_str(), &startup, &info);
+  const DWORD error = ok ? 0 : GetLastError();  // before the closing below overwrites it
   CloseHandle(read_end);
   if (out != INVALID_HANDLE_VALUE) CloseHandle(out);
   if (err != INVALID_HANDLE_VALUE) CloseHandle(err);
   if (!ok) {
     CloseHandle(write_end);
-    why_ = "cannot run " + program + " (error " + std::to_string(GetLastError()) + ")";
+    why_ = "cannot run " + program + " (error " + std::to_string(error) + ")";
     return;
   }
   CloseHandle(info.hThread);
