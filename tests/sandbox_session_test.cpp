@@ -199,8 +199,8 @@ TEST_F(Session, NumbersAreReadAsCReadsThem) {
 TEST_F(Session, ReloadOnTheConsoleAndOverTheLocalRconConnection) {
   WriteConfig(Config);
   SandboxRun run =
-      Run("Nestkeep.reload\n"
-          "rcon Nestkeep.reload\n"
+      Run("Nestkeep.reload\r\n"
+          "\xEF\xBB\xBFrcon Nestkeep.reload\r\n"
           "rcon memory\n"
           "admin off\n"
           "nestkeep.RELOAD\n"
@@ -372,6 +372,10 @@ TEST(LineReader, GivesTheSameLinesWhateverThePieces) {
   } cases[] = {
       {"nothing", "", {}},
       {"empty lines, a last without line feed", "a\n\nbc\r\n\nd", {"a", "", "bc\r", "", "d"}},
+      {"byte-order marks, dropped at the start of a line only",
+       "\xEF\xBB\xBF"
+       "a\n\xEF\xBB\xBF\nb\xEF\xBB\xBF\n\xEF\xBB\xBF\xEF\xBB\xBF",
+       {"a", "", "b\xEF\xBB\xBF", "\xEF\xBB\xBF"}},
       {"the longest line, then one a byte longer",
        longest + "\n" + longest + "b\nz\n",
        {longest, "! error: line too long (1048577 bytes)", "z"}},

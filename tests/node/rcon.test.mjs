@@ -231,7 +231,7 @@ describe('nestkeep-sandbox over RCON', () => {
       /Unable to authenticate/);
   });
 
-  it('keeps every printed result on one line, and refuses rcon inside rcon', async () => {
+  it('keeps every printed result on one line, takes CRLF line ends, refuses rcon inside rcon', async () => {
     const raw = await RawClient.open(sandbox.port);
     try {
       await raw.authenticate(1);
@@ -239,6 +239,7 @@ describe('nestkeep-sandbox over RCON', () => {
         { body: 'spawn Evil\nready', reply: 'error: a species name may not hold control characters (byte 0x0A)' },
         { body: 'bogus\nready', reply: 'unknown command: bogus\\nready' },
         { body: 'rcon memory', reply: 'error: rcon cannot run inside rcon' },
+        { body: 'Nestkeep.reload\r\n', reply: 'Successfully reloaded!\n' },
       ];
       for (const [i, { body, reply }] of cases.entries()) {
         raw.request(10 + i, EXEC, body);
