@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -130,36 +131,61 @@ void ReadContent(const std::string& path) {
   }
 }
 
-// Work for the game's thread, run in the order it was handed over.
+// Work for the game's thread, run in the order it was handed over, until the server stops: from
+// then on nothing queued runs, so that a signal waits for the job at hand and for nothing else.
 class GameQueue {
  public:
-  void Post(std::function<void()> job) {
+  // False once stopped: the job will never run.
+  bool Post(std::function<void()> job) {
     {
       std::lock_guard lock(mutex_);
+      if (stopped_) return false;
       jobs_.push_back(std::move(job));
     }
     ready_.notify_one();
+    return true;
   }
 
+  // The next job, or none once stopped.
   std::function<void()> Take() {
     std::unique_lock lock(mutex_);
-    ready_.wait(lock, [this] { return !jobs_.empty(); });
+    ready_.wait(lock, [this] { return stopped_ || !jobs_.empty(); });
+    if (stopped_) return {};
     auto job = std::move(jobs_.front());
     jobs_.pop_front();
     return job;
+  }
+
+  // Callable from any thread. The jobs still queued are never run; they are not destroyed either,
+  // since they may hold what a thread that is never waited for still waits on.
+  void Stop(const char* signal = nullptr) {
+    {
+      std::lock_guard lock(mutex_);
+      if (stopped_) return;
+      stopped_ = true;
+      signal_ = signal;
+    }
+    ready_.notify_all();
+  }
+
+  // The signal that stopped it, if one did.
+  const char* StoppedBy() {
+    std::lock_guard lock(mutex_);
+    return signal_;
   }
 
  private:
   std::mutex mutex_;
   std::condition_variable ready_;
   std::deque<std::function<void()>> jobs_;
+  bool stopped_ = false;
+  const char* signal_ = nullptr;
 };
 
 // What the game's thread knows of the server's state. Only the game's thread touches it.
 struct Server {
   bool running = true;
   bool rcon = false;
-  const char* signal = nullptr;  // what ended it, when a signal did
 };
 
 void Print(const std::vector<std::string>& lines) {
@@ -171,27 +197,40 @@ void Print(const std::vector<std::string>& lines) {
 }
 
 // Reads standard input on a thread of its own and hands each line to the game's thread, then its
-// end. The thread is never waited for: a read of standard input cannot be cancelled everywhere, so
-// the sandbox ends without it, and the queue it posts to outlives the sandbox's own use of it.
+// end. It reads on only once the lines it handed over have run, so input is read no faster than it
+// runs and what waits of it stays within one read, whatever its rate. The thread is never waited
+// for: a read of standard input cannot be cancelled everywhere, so the sandbox ends without it,
+// and the queue it posts to outlives the sandbox's own use of it.
 void StartReadingInput(const std::shared_ptr<GameQueue>& queue, Server& server) {
   std::thread([queue, &server] {
-    auto post = [&](Console::InputLine line) {
-      queue->Post([line = std::move(line), &server] {
-        if (!server.running) return;
-        std::vector<std::string> out;
-        if (line.too_long)
-          out.push_back(line.text);
-        else if (!Console::RunLine(line.text, out))
-          server.running = false;
-        Print(out);
-      });
+    auto run = [&](std::vector<Console::InputLine> lines) {
+      for (Console::InputLine& line : lines) {
+        const bool posted = queue->Post([line = std::move(line), &server] {
+          if (!server.running) return;
+          std::vector<std::string> out;
+          if (line.too_long)
+            out.push_back(line.text);
+          else if (!Console::RunLine(line.text, out))
+            server.running = false;
+          Print(out);
+        });
+        if (!posted) return false;
+      }
+      auto ran = std::make_shared<std::promise<void>>();
+      std::future<void> done = ran->get_future();
+      if (!queue->Post([ran] { ran->set_value(); })) return false;
+      done.wait();
+      return true;
     };
     Console::LineReader reader;
-    char buffer[65536];
-    while (const std::size_t n = Platform::ReadStandardInput(buffer, sizeof buffer))
-      for (Console::InputLine& line : reader.Feed(std::string_view(buffer, n)))
-        post(std::move(line));
-    if (std::optional<Console::InputLine> last = reader.Finish()) post(std::move(*last));
+    std::vector<char> buffer(std::size_t{1} << 16);
+    while (const std::size_t n = Platform::ReadStandardInput(buffer.data(), buffer.size()))
+      if (!run(reader.Feed(std::string_view(buffer.data(), n)))) return;
+    if (std::optional<Console::InputLine> last = reader.Finish()) {
+      std::vector<Console::InputLine> lines;
+      lines.push_back(std::move(*last));
+      if (!run(std::move(lines))) return;
+    }
     // Without RCON the console is all there is; with it, the server serves on until told to stop.
     queue->Post([&server] {
       if (!server.rcon) server.running = false;
@@ -232,12 +271,7 @@ int main(int argc, char** argv) {
 
   const auto queue = std::make_shared<GameQueue>();
   Server server;
-  Platform::OnShutdownRequest([queue, &server](const char* signal) {
-    queue->Post([&server, signal] {
-      server.signal = signal;
-      server.running = false;
-    });
-  });
+  Platform::OnShutdownRequest([queue](const char* signal) { queue->Stop(signal); });
 
   if (o.dir) Sandbox::SetCurrentDir(*o.dir);
   if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {
@@ -264,15 +298,20 @@ int main(int argc, char** argv) {
   Print({"ready"});
 
   StartReadingInput(queue, server);
-  while (server.running && !Console::QuitRequested()) queue->Take()();
+  while (server.running && !Console::QuitRequested()) {
+    const std::function<void()> job = queue->Take();
+    if (!job) break;
+    job();
+  }
+  queue->Stop();
 
   // Connections first, so that no request comes in while the module goes.
   if (server.rcon) Rcon::StopServer();
   if (Sandbox::ModuleLoaded()) Sandbox::UnloadModule();
-  if (server.signal)
+  if (const char* signal = queue->StoppedBy())
     Sandbox::LogHostLine(spdlog::level::info, fmt::format("stopped by {}: RCON connections closed, "
                                                           "the module unloaded",
-                                                          server.signal));
+                                                          signal));
   std::fflush(stdout);
   return 0;
 }

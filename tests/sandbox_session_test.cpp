@@ -3,14 +3,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <thread>
 
 #include "sandbox/console/LineReader.h"
 #include "tests/SandboxProcess.h"
 #include "tests/support/Match.h"
 #include "tests/support/NonRegularFile.h"
+#include "tests/support/RconClient.h"
 
 namespace {
 
@@ -359,6 +362,73 @@ TEST_F(Session, NoLineStopsTheSandbox) {
     expected.insert(expected.end(), c.prints.begin(), c.prints.end());
     EXPECT_EQ(run.out, expected) << c.name;
     EXPECT_LT(took.count(), 5) << c.name;  // work worse than linear in the input takes far longer
+  }
+}
+
+// A signal acts within 2 seconds whatever waits, and input is read no faster than it runs, so a
+// flood of it costs no memory. The reloads take a while each: a signal that waited behind the
+// connections' queued requests would take seconds.
+TEST_F(Session, ASignalEndsItPromptlyWhateverWaits) {
+  std::string species;
+  for (int i = 0; i < 50000; ++i)
+    species += (i ? ", \"S" : "\"S") + std::to_string(i) +
+               R"(": {"CuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1})";
+  WriteConfig(R"({"General": {}, "Dinolist": {)" + species + "}}");
+  const struct {
+    const char* what;
+    bool flood;        // standard input written as fast as it is taken
+    int rcon_clients;  // each with 100 reloads pipelined
+  } cases[] = {
+      {"standard input flooded", true, 0},
+      {"63 RCON clients pipelining reloads", false, 63},
+      {"both", true, 63},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LiveSandbox sandbox({"--dir", dir_.string(), "--rcon-port", "0", "--rcon-password", "pw"});
+    ASSERT_TRUE(sandbox.Type("", 2));
+    const std::string listening = sandbox.Out()[0];
+    const auto port =
+        static_cast<std::uint16_t>(std::stoi(listening.substr(listening.rfind(':') + 1)));
+    const std::optional<std::uint64_t> memory_at_start = sandbox.PeakMemory();
+
+    std::atomic<bool> flooding = c.flood;
+    std::thread flood([&] {
+      std::string lines;
+      for (int i = 0; i < 10000; ++i) lines += "memory\n";
+      while (flooding && sandbox.Write(lines)) {
+      }
+    });
+    std::vector<std::unique_ptr<RconClient>> clients;
+    std::vector<std::uint8_t> reloads;
+    for (int i = 0; i < 100; ++i) {
+      const auto packet = Rcon::Encode(i, Rcon::ExecRequest, "Nestkeep.reload");
+      reloads.insert(reloads.end(), packet.begin(), packet.end());
+    }
+    for (int i = 0; i < c.rcon_clients; ++i) {
+      clients.push_back(std::make_unique<RconClient>(port, std::chrono::seconds(5)));
+      ASSERT_TRUE(clients.back()->Authenticate("pw", 1));
+      clients.back()->Send(reloads);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const std::optional<std::uint64_t> memory = sandbox.PeakMemory();
+
+    std::chrono::duration<double> took{};
+    const SandboxRun run = sandbox.Terminate(took);
+    flooding = false;
+    flood.join();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_LT(took.count(), 2);
+    if (memory_at_start && memory) {
+      EXPECT_LT(*memory - *memory_at_start, 64u << 20) << "bytes more than at start";
+    }
+    for (const auto& client : clients) {
+      while (client->Read()) {
+      }
+      EXPECT_TRUE(client->Closed());
+    }
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_THAT(run.err.back(), HasSubstr("stopped by"));
   }
 }
 
