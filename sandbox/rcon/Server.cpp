@@ -8,6 +8,7 @@
 // within the bound plus one reply, and its answers in request order.
 #include "sandbox/rcon/Server.h"
 
+#include <algorithm>
 #include <array>
 #include <asio.hpp>
 #include <atomic>
@@ -43,6 +44,10 @@ struct AddressRecord {
   Clock::time_point refused_until{};
 };
 
+// The table of addresses is swept of stale records only once it has doubled since the last sweep,
+// so a sweep costs each new address a constant share of it and none walks it per connection.
+constexpr std::size_t FirstSweepAt = 64;
+
 // Outlives StopServer while a queued game job still holds it, so that a job finishing late can
 // still post into the (then idle) I/O context; what it posts is simply never run.
 struct Shared {
@@ -55,8 +60,10 @@ struct Shared {
   LogWarning warn;
   Limits limits;
   std::atomic<bool> stopping{false};
-  std::set<std::shared_ptr<Connection>> connections;     // I/O thread only
-  std::map<asio::ip::address, AddressRecord> addresses;  // I/O thread only
+  // I/O thread only, both.
+  std::set<std::shared_ptr<Connection>> connections;
+  std::map<asio::ip::address, AddressRecord> addresses;
+  std::size_t sweep_at = FirstSweepAt;
 };
 
 std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::string& line) {
@@ -74,13 +81,28 @@ std::string Seconds(std::chrono::milliseconds duration) {
   return text;
 }
 
-bool Refused(const Shared& shared, const asio::ip::address& address) {
-  const auto it = shared.addresses.find(address);
+// Whom failures count against. A loopback listener is reached from every address of 127.0.0.0/8
+// (and ::1), each of which a local client can bind: they are one address, or binding a fresh one
+// would give a fresh count.
+asio::ip::address Counted(const asio::ip::address& address) {
+  if (address.is_v6() && address.to_v6().is_v4_mapped())
+    return Counted(asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()));
+  if (address.is_loopback()) return asio::ip::address_v4::loopback();
+  return address;
+}
+
+std::string Shown(const asio::ip::address& counted) {
+  return counted == asio::ip::address(asio::ip::address_v4::loopback())
+             ? "loopback (127.0.0.0/8 and ::1)"
+             : counted.to_string();
+}
+
+bool Refused(const Shared& shared, const asio::ip::address& counted) {
+  const auto it = shared.addresses.find(counted);
   return it != shared.addresses.end() && Clock::now() < it->second.refused_until;
 }
 
-// Drops the records that no longer count for anything, so that clients binding many loopback
-// addresses cannot grow the table.
+// Drops the records that no longer count for anything.
 void ForgetStale(Shared& shared, Clock::time_point now) {
   std::erase_if(shared.addresses, [&](const auto& entry) {
     const AddressRecord& record = entry.second;
@@ -88,14 +110,14 @@ void ForgetStale(Shared& shared, Clock::time_point now) {
            (record.failures.empty() ||
             now - record.failures.back() >= shared.limits.failure_window);
   });
+  shared.sweep_at = std::max(FirstSweepAt, 2 * shared.addresses.size());
 }
 
-void CountFailure(Shared& shared, const asio::ip::address& address) {
+void CountFailure(Shared& shared, const asio::ip::address& counted) {
   const Clock::time_point now = Clock::now();
-  if (!shared.addresses.contains(address)) ForgetStale(shared, now);
-  AddressRecord& record = shared.addresses[address];
-  // Connections accepted before the refusal may still fail; they do not start another period.
-  if (now < record.refused_until) return;
+  if (!shared.addresses.contains(counted) && shared.addresses.size() >= shared.sweep_at)
+    ForgetStale(shared, now);
+  AddressRecord& record = shared.addresses[counted];
   while (!record.failures.empty() && now - record.failures.front() >= shared.limits.failure_window)
     record.failures.pop_front();
   record.failures.push_back(now);
@@ -103,7 +125,7 @@ void CountFailure(Shared& shared, const asio::ip::address& address) {
   record.failures.clear();
   record.refused_until = now + shared.limits.refusal_period;
   if (!shared.warn) return;
-  std::string line = "RCON: " + address.to_string() + " refused for " +
+  std::string line = "RCON: " + Shown(counted) + " refused for " +
                      Seconds(shared.limits.refusal_period) + " after " +
                      std::to_string(shared.limits.max_failures) + " failed authentications";
   shared.post([warn = shared.warn, line = std::move(line)] { warn(line); });
@@ -111,10 +133,10 @@ void CountFailure(Shared& shared, const asio::ip::address& address) {
 
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
-  Connection(std::shared_ptr<Shared> shared, tcp::socket socket, asio::ip::address address)
+  Connection(std::shared_ptr<Shared> shared, tcp::socket socket, asio::ip::address counted)
       : shared_(std::move(shared)),
         socket_(std::move(socket)),
-        address_(std::move(address)),
+        counted_(std::move(counted)),
         auth_deadline_(shared_->io),
         stall_deadline_(shared_->io) {}
 
@@ -189,7 +211,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Decodes what has come as far as the bounds allow, then reads on if they still allow.
   void Process() {
     std::size_t at = 0;
-    while (ending_ == Ending::None && !Paused()) {
+    while (!closed_ && ending_ == Ending::None && !Paused()) {
       Decoded d = Decode(std::span(input_).subspan(at));
       if (d.status == DecodeStatus::NeedMore) break;
       if (d.status == DecodeStatus::Bad) return Close();
@@ -218,13 +240,20 @@ class Connection : public std::enable_shared_from_this<Connection> {
   }
 
   // Answers an authentication, the first or a later one: the right password is acknowledged, a
-  // wrong one counted against the address and refused.
+  // wrong one counted against the address and refused. While the address is refused, a guess
+  // gets no answer at all, on connections accepted before the refusal too: an answer, either
+  // way, would tell whether it was right.
   bool Authenticate(const Packet& packet) {
-    if (packet.body == shared_->password) {
+    const bool right = packet.body == shared_->password;
+    if (Refused(*shared_, counted_) && !(right && authenticated_)) {
+      Close();
+      return false;
+    }
+    if (right) {
       Queue(Encode(packet.id, AuthAnswer, ""));
       return true;
     }
-    CountFailure(*shared_, address_);
+    CountFailure(*shared_, counted_);
     Refuse();
     return false;
   }
@@ -327,7 +356,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   std::shared_ptr<Shared> shared_;
   tcp::socket socket_;
-  asio::ip::address address_;
+  asio::ip::address counted_;
   asio::steady_timer auth_deadline_;
   asio::steady_timer stall_deadline_;
   std::array<std::uint8_t, 8192> chunk_{};
@@ -357,15 +386,16 @@ void Accept(const std::shared_ptr<Shared>& shared) {
     }
     asio::error_code ignored, gone;
     const tcp::endpoint peer = socket.remote_endpoint(gone);
+    const asio::ip::address counted = Counted(peer.address());
     // Closed before anything is read or written: a connection past the cap, or from a refused
     // address, costs no more than its accept.
     if (gone || shared->connections.size() >= shared->limits.max_connections ||
-        Refused(*shared, peer.address())) {
+        Refused(*shared, counted)) {
       socket.close(ignored);
       return Accept(shared);
     }
     socket.set_option(tcp::no_delay(true), ignored);
-    auto connection = std::make_shared<Connection>(shared, std::move(socket), peer.address());
+    auto connection = std::make_shared<Connection>(shared, std::move(socket), counted);
     shared->connections.insert(connection);
     connection->Start();
     Accept(shared);

@@ -33,7 +33,7 @@ struct Limits {
   // Past this, a connection is not read and none of its requests runs until its client has read.
   std::size_t max_queued_output = 1 << 20;
   // This many failed authentications from one address within failure_window refuse that address
-  // for refusal_period.
+  // for refusal_period. Every loopback address counts as one.
   std::size_t max_failures = 10;
   std::chrono::milliseconds failure_window{30'000};
   std::chrono::milliseconds refusal_period{60'000};
