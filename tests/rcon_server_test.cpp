@@ -184,7 +184,7 @@ class RconServer : public testing::Test {
     return warnings_;
   }
 
-  const Rcon::Limits limits_ = ShortLimits();
+  Rcon::Limits limits_ = ShortLimits();
   GameThread game_;
   std::uint16_t port_ = 0;
   std::atomic<bool> off_game_thread_{false};
@@ -584,34 +584,48 @@ TEST_F(RconServer, DeadlinesCloseOnlyStalledOrUnauthenticatedConnections) {
 
 struct CapCase {
   const char* name;
-  bool authenticate;  // the connections that take every slot
-  bool close_one;     // else their authentication deadline frees the slots
+  // Which of the connections that take every slot authenticate, by their order of opening.
+  bool first_authenticates, rest_authenticate;
 };
 
-TEST_F(RconServer, ConnectionsPastTheCapAreClosedAtAccept) {
-  for (const CapCase& k : {CapCase{"AuthenticatedPanels", true, true},
-                           CapCase{"UnauthenticatedSockets", false, false}}) {
+// Past the cap, the connection that has waited longest without authenticating makes room; only
+// when every connection has authenticated is the new one closed. No connection here reaches its
+// authentication deadline, so only making room closes one.
+TEST_F(RconServer, PastTheCapTheLongestWaitingUnauthenticatedMakesRoom) {
+  Rcon::StopServer();
+  limits_.auth_deadline = 30s;
+  Start();
+  for (const CapCase& k :
+       {CapCase{"AuthenticatedPanels", true, true}, CapCase{"UnauthenticatedSockets", false, false},
+        CapCase{"APanelThenSockets", true, false}}) {
     SCOPED_TRACE(k.name);
     std::vector<std::unique_ptr<Client>> held;
-    for (std::int32_t i = 0; i < static_cast<std::int32_t>(limits_.max_connections); ++i) {
+    for (std::size_t i = 0; i < limits_.max_connections; ++i) {
       held.push_back(std::make_unique<Client>(port_));
-      if (k.authenticate) {
-        ASSERT_TRUE(held.back()->Authenticate(i));
+      if (i == 0 ? k.first_authenticates : k.rest_authenticate) {
+        ASSERT_TRUE(held.back()->Authenticate(static_cast<std::int32_t>(i)));
       }
     }
-    Client extra(port_);
-    extra.Send(Auth(99));
-    EXPECT_TRUE(extra.Closed());
+    if (k.first_authenticates && k.rest_authenticate) {
+      Client extra(port_);
+      extra.Send(Auth(99));
+      EXPECT_TRUE(extra.Closed());
+    } else {
+      // Each newcomer closes the longest waiting of the unauthenticated, in turn.
+      std::vector<std::unique_ptr<Client>> newcomers;
+      for (std::size_t n = 0; n < 2; ++n) {
+        newcomers.push_back(std::make_unique<Client>(port_));
+        ASSERT_TRUE(newcomers.back()->Authenticate(99));
+        EXPECT_TRUE(held[n + (k.first_authenticates ? 1 : 0)]->Closed()) << "newcomer " << n;
+      }
+    }
     for (std::size_t i = 0; i < held.size(); ++i) {
+      if (i == 0 ? !k.first_authenticates : !k.rest_authenticate) continue;
       const auto id = static_cast<std::int32_t>(i);
-      if (k.authenticate) {
-        held[i]->Send(Echo(id));
-        ExpectPacket(held[i]->Read(), id, 0, std::to_string(id));
-      } else {
-        EXPECT_TRUE(held[i]->Closed());
-      }
+      held[i]->Send(Echo(id));
+      ExpectPacket(held[i]->Read(), id, 0, std::to_string(id));
     }
-    if (k.close_one) held.pop_back();
+    held.pop_back();
     EXPECT_TRUE(ServedWithin(port_, 2s));
   }
 }

@@ -15,9 +15,11 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
+#include <list>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -60,8 +62,10 @@ struct Shared {
   LogWarning warn;
   Limits limits;
   std::atomic<bool> stopping{false};
-  // I/O thread only, both.
+  // I/O thread only, all three.
   std::set<std::shared_ptr<Connection>> connections;
+  // The connections that have not authenticated, longest waiting first.
+  std::list<Connection*> unauthenticated;
   std::map<asio::ip::address, AddressRecord> addresses;
   std::size_t sweep_at = FirstSweepAt;
 };
@@ -141,6 +145,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
         stall_deadline_(shared_->io) {}
 
   void Start() {
+    unauthenticated_at_ = shared_->unauthenticated.insert(shared_->unauthenticated.end(), this);
     Arm(auth_deadline_, shared_->limits.auth_deadline);
     Read();
   }
@@ -148,6 +153,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Close() {
     if (closed_) return;
     closed_ = true;
+    LeaveUnauthenticated();
     asio::error_code ignored;
     socket_.close(ignored);
     auth_deadline_.cancel();
@@ -236,7 +242,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // Anything but an authentication first is refused, and counts as no guess.
     if (packet.type != AuthRequest) return Refuse();
     authenticated_ = Authenticate(packet);
-    if (authenticated_) Disarm(auth_deadline_);
+    if (!authenticated_) return;
+    Disarm(auth_deadline_);
+    LeaveUnauthenticated();
   }
 
   // Answers an authentication, the first or a later one: the right password is acknowledged, a
@@ -256,6 +264,12 @@ class Connection : public std::enable_shared_from_this<Connection> {
     CountFailure(*shared_, counted_);
     Refuse();
     return false;
+  }
+
+  void LeaveUnauthenticated() {
+    if (!unauthenticated_at_) return;
+    shared_->unauthenticated.erase(*unauthenticated_at_);
+    unauthenticated_at_.reset();
   }
 
   void Refuse() {
@@ -357,6 +371,8 @@ class Connection : public std::enable_shared_from_this<Connection> {
   std::shared_ptr<Shared> shared_;
   tcp::socket socket_;
   asio::ip::address counted_;
+  // Where it stands among the unauthenticated, while it is one of them.
+  std::optional<std::list<Connection*>::iterator> unauthenticated_at_;
   asio::steady_timer auth_deadline_;
   asio::steady_timer stall_deadline_;
   std::array<std::uint8_t, 8192> chunk_{};
@@ -387,12 +403,20 @@ void Accept(const std::shared_ptr<Shared>& shared) {
     asio::error_code ignored, gone;
     const tcp::endpoint peer = socket.remote_endpoint(gone);
     const asio::ip::address counted = Counted(peer.address());
-    // Closed before anything is read or written: a connection past the cap, or from a refused
-    // address, costs no more than its accept.
-    if (gone || shared->connections.size() >= shared->limits.max_connections ||
-        Refused(*shared, counted)) {
+    // Closed before anything is read or written: a connection from a refused address, or past
+    // the cap when every connection has authenticated, costs no more than its accept.
+    if (gone || Refused(*shared, counted)) {
       socket.close(ignored);
       return Accept(shared);
+    }
+    // Past the cap, the connection that has waited longest without authenticating makes room, so
+    // that idle connections cannot keep an administrator out.
+    if (shared->connections.size() >= shared->limits.max_connections) {
+      if (shared->unauthenticated.empty()) {
+        socket.close(ignored);
+        return Accept(shared);
+      }
+      shared->unauthenticated.front()->Close();
     }
     socket.set_option(tcp::no_delay(true), ignored);
     auto connection = std::make_shared<Connection>(shared, std::move(socket), counted);
