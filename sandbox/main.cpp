@@ -5,13 +5,14 @@
 // and RCON on the listener's I/O thread; both only hand work over.
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
@@ -22,11 +23,13 @@
 #include <thread>
 #include <vector>
 
+#include "plugin/config/RegularFile.h"
 #include "sandbox/console/Console.h"
 #include "sandbox/console/LineReader.h"
 #include "sandbox/demo/Demo.h"
 #include "sandbox/platform/Process.h"
 #include "sandbox/platform/Streams.h"
+#include "sandbox/rcon/Packet.h"
 #include "sandbox/rcon/Server.h"
 
 namespace {
@@ -120,15 +123,54 @@ std::string DefaultModulePath() {
       .string();
 }
 
+// Read whole before the start goes on; a pipe or a device at its place would hold up the start or
+// never end, so only a regular file of a bounded size is read.
 void ReadContent(const std::string& path) {
-  std::ifstream file(path);
-  if (!file || std::filesystem::is_directory(path)) BadOption("cannot read --content file " + path);
-  for (std::string line; std::getline(file, line);) {
-    auto start = line.find_first_not_of(" \t\r");
-    if (start == std::string::npos || line[start] == '#') continue;
-    auto end = line.find_last_not_of(" \t\r");
-    Game::AddContent(std::string_view(line).substr(start, end + 1 - start));
+  constexpr std::uint64_t MaxContentBytes = std::uint64_t{64} << 20;
+  std::string bytes;
+  std::uint64_t size = 0;
+  switch (ReadRegularFile(path, MaxContentBytes, bytes, size)) {
+    case FileRead::NotAFile:
+      BadOption("--content is not a regular file that can be read: " + path);
+    case FileRead::TooLarge:
+      BadOption(fmt::format("--content is larger than 64 MiB ({} bytes): {}", size, path));
+    case FileRead::Read:
+      break;
   }
+  for (std::string_view rest = bytes; !rest.empty();) {
+    const std::size_t end = std::min(rest.find('\n'), rest.size());
+    const std::string_view line = rest.substr(0, end);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos || line[first] == '#') continue;
+    Game::AddContent(line.substr(first, line.find_last_not_of(" \t\r") + 1 - first));
+  }
+}
+
+// A regular file, made if missing: anything else at its place (a pipe, a device, a folder) would
+// hold up the start or take the log where no one reads it.
+void AddLogFile(const std::string& path) {
+  std::error_code error;
+  if (const auto status = std::filesystem::status(path, error);
+      std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    BadOption("--log is not a regular file: " + path);
+  try {
+    Sandbox::AddLogFile(path);
+  } catch (const std::exception& e) {
+    BadOption("cannot write --log file " + path + ": " + e.what());
+  }
+}
+
+// The password from the options or the environment; it must fit in one packet's body, or no
+// client could send it.
+std::string RconPassword(const Options& o) {
+  const char* env = std::getenv("NESTKEEP_RCON_PASSWORD");
+  std::string password = o.password ? *o.password : env ? env : "";
+  if (password.size() > Rcon::MaxBody)
+    BadOption(fmt::format("{} is longer than one RCON packet can carry ({} bytes)",
+                          o.password ? "--rcon-password" : "NESTKEEP_RCON_PASSWORD",
+                          Rcon::MaxBody));
+  return password;
 }
 
 // Work for the game's thread, run in the order it was handed over, until the server stops: from
@@ -245,25 +287,15 @@ int main(int argc, char** argv) {
   Platform::UseBinaryStandardOutput();
   Options o = ParseOptions(argc, argv);
 
-  std::string password;
-  if (o.password)
-    password = *o.password;
-  else if (const char* env = std::getenv("NESTKEEP_RCON_PASSWORD"))
-    password = env;
+  if (o.password && !o.rcon_port) BadOption("--rcon-password without --rcon-port");
+  const std::string password = o.rcon_port ? RconPassword(o) : "";
   if (o.rcon_port && password.empty())
     BadOption("RCON needs a password: --rcon-password or NESTKEEP_RCON_PASSWORD");
-  if (o.password && !o.rcon_port) BadOption("--rcon-password without --rcon-port");
   if (std::error_code error; o.dir && !std::filesystem::is_directory(*o.dir, error))
     BadOption("--dir is not a directory: " + *o.dir);
 
   Console::SetModulePath(o.module ? *o.module : DefaultModulePath());
-  if (o.log) {
-    try {
-      Sandbox::AddLogFile(*o.log);
-    } catch (const std::exception& e) {
-      BadOption("cannot write --log file " + *o.log + ": " + e.what());
-    }
-  }
+  if (o.log) AddLogFile(*o.log);
   if (o.content) ReadContent(*o.content);
   if (o.seed) std::srand(*o.seed);
 

@@ -28,6 +28,12 @@ std::wstring Wide(const std::string& path) {
 
 namespace Sandbox {
 
+bool IsOtherThanFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
+}
+
 void* OpenModule(const std::string& path, std::string& why) {
   HMODULE handle = LoadLibraryW(Wide(path).c_str());
   if (!handle) why = LastError(path);
