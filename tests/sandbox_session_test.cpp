@@ -3,9 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -184,27 +186,54 @@ TEST_F(Session, WrongArgumentsChangeNothing) {
   EXPECT_EQ(run.out[21], "error: usage: help");
 }
 
+// Every command on a line of its own, its texts in one column two blanks after the longest
+// synopsis, and each synopsis the very usage that the command gives for wrong arguments.
 TEST_F(Session, HelpListsEveryCommandOnALineOfItsOwn) {
   const std::vector<std::string> words{"spawn",   "cuddle",  "imprint", "show", "time",
                                        "advance", "content", "admin",   "rcon", "unload",
                                        "load",    "memory",  "help",    "quit", "COMMAND"};
-  SandboxRun run = Run("help\n");
-  ASSERT_EQ(run.out.size(), words.size() + 1);
+  // Too many arguments for every command but rcon, which runs them, and quit.
+  std::string input = "help\n";
+  for (const std::string& word : words)
+    if (word != "rcon" && word != "quit" && word != "COMMAND") input += word + " 1 2 3 4 5 6\n";
+  SandboxRun run = Run(input);
+  ASSERT_GE(run.out.size(), words.size() + 1);
   std::vector<std::string> listed;
-  for (std::size_t i = 1; i < run.out.size(); ++i) {
-    EXPECT_TRUE(FullMatch(run.out[i], "[^ ]+( [^ ]+)*  +[^ ].*"));
-    listed.push_back(run.out[i].substr(0, run.out[i].find(' ')));
+  std::map<std::string, std::string> synopses;
+  std::size_t widest = 0, column = 0;
+  for (std::size_t i = 1; i <= words.size(); ++i) {
+    const std::string& line = run.out[i];
+    EXPECT_TRUE(FullMatch(line, "[^ ]+( [^ ]+)*  +[^ ].*"));
+    listed.push_back(line.substr(0, line.find(' ')));
+    const std::string synopsis = line.substr(0, line.find("  "));
+    synopses[listed.back()] = synopsis;
+    widest = std::max(widest, synopsis.size());
+    const std::size_t text = line.find_first_not_of(' ', synopsis.size());
+    if (i > 1) {
+      EXPECT_EQ(text, column) << line;
+    }
+    column = text;
   }
+  EXPECT_EQ(column, widest + 2);
   EXPECT_THAT(listed, ::testing::UnorderedElementsAreArray(words));
+  for (std::size_t i = words.size() + 1; i < run.out.size(); ++i) {
+    const std::string& usage = run.out[i];
+    const std::size_t at = std::string("error: usage: ").size();
+    EXPECT_EQ(usage, "error: usage: " + synopses[usage.substr(at, usage.find(' ', at) - at)]);
+  }
+  EXPECT_EQ(run.out.size(), 2 * words.size() - 2);
 }
 
-// One session, a line each: reals are read as C reads them; the world time stays finite.
+// One session, a line each: numbers are read as C reads them, cuddle kinds over their whole range;
+// the world time stays finite.
 TEST_F(Session, NumbersAreReadAsCReadsThem) {
   struct Case {
     const char* line;
     const char* prints;
   } cases[] = {
       {"spawn Mossback quality=1e-50", "spawned 1"},
+      {"cuddle 1 255", "cuddle 1 due=28800 kind=255 food=none"},
+      {"cuddle 1 0", "cuddle 1 due=28800 kind=0 food=none"},
       {"imprint 1 set 1e-50", "imprint 1 set=0 quality=0"},  // rounds to 0 as a float
       {"imprint 1 add 1e-40", "imprint 1 added=9.9999461e-41 quality=9.9999461e-41"},
       {"imprint 1 set 0x1p-2", "imprint 1 set=0.25 quality=0.25"},
