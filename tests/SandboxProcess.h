@@ -75,7 +75,7 @@ class LiveSandbox {
   explicit LiveSandbox(const std::vector<std::string>& options)
       : base_(RunFiles()),
         child_(std::make_unique<ChildProcess>(ProgramPath("nestkeep-sandbox"), options,
-                                              base_ + ".out", base_ + ".err")) {}
+                                              base_ + ".out", base_ + ".err", "", true)) {}
 
   // Types lines and waits until standard output holds at least lines_out lines in all. The deadline
   // is generous: a sanitized build on a busy machine reads a large bad file slowly.

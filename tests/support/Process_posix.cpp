@@ -12,7 +12,7 @@
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::string& out_path, const std::string& err_path,
-                           const std::string& cwd) {
+                           const std::string& cwd, bool /*stoppable: any child is*/) {
   int in[2];
   if (pipe2(in, O_CLOEXEC) != 0) {
     why_ = std::string("pipe: ") + std::strerror(errno);
