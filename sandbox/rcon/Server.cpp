@@ -8,7 +8,6 @@
 // within the bound plus one reply, and its answers in request order.
 #include "sandbox/rcon/Server.h"
 
-#include <algorithm>
 #include <array>
 #include <asio.hpp>
 #include <atomic>
@@ -16,7 +15,6 @@
 #include <deque>
 #include <exception>
 #include <list>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,6 +25,7 @@
 
 #include "sandbox/rcon/Listen.h"
 #include "sandbox/rcon/Packet.h"
+#include "sandbox/rcon/Refusals.h"
 
 namespace Rcon {
 
@@ -39,16 +38,6 @@ using Clock = asio::steady_timer::clock_type;
 constexpr std::size_t MaxWaitingRequests = 64;
 
 class Connection;
-
-// Failed authentications from one address within the window, and until when it is refused.
-struct AddressRecord {
-  std::deque<Clock::time_point> failures;
-  Clock::time_point refused_until{};
-};
-
-// The table of addresses is swept of stale records only once it has doubled since the last sweep,
-// so a sweep costs each new address a constant share of it and none walks it per connection.
-constexpr std::size_t FirstSweepAt = 64;
 
 // Outlives StopServer while a queued game job still holds it, so that a job finishing late can
 // still post into the (then idle) I/O context; what it posts is simply never run.
@@ -66,8 +55,7 @@ struct Shared {
   std::set<std::shared_ptr<Connection>> connections;
   // The connections that have not authenticated, longest waiting first.
   std::list<Connection*> unauthenticated;
-  std::map<asio::ip::address, AddressRecord> addresses;
-  std::size_t sweep_at = FirstSweepAt;
+  Refusals refusals;
 };
 
 std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::string& line) {
@@ -85,49 +73,8 @@ std::string Seconds(std::chrono::milliseconds duration) {
   return text;
 }
 
-// Whom failures count against. A loopback listener is reached from every address of 127.0.0.0/8
-// (and ::1), each of which a local client can bind: they are one address, or binding a fresh one
-// would give a fresh count.
-asio::ip::address Counted(const asio::ip::address& address) {
-  if (address.is_v6() && address.to_v6().is_v4_mapped())
-    return Counted(asio::ip::make_address_v4(asio::ip::v4_mapped, address.to_v6()));
-  if (address.is_loopback()) return asio::ip::address_v4::loopback();
-  return address;
-}
-
-std::string Shown(const asio::ip::address& counted) {
-  return counted == asio::ip::address(asio::ip::address_v4::loopback())
-             ? "loopback (127.0.0.0/8 and ::1)"
-             : counted.to_string();
-}
-
-bool Refused(const Shared& shared, const asio::ip::address& counted) {
-  const auto it = shared.addresses.find(counted);
-  return it != shared.addresses.end() && Clock::now() < it->second.refused_until;
-}
-
-// Drops the records that no longer count for anything.
-void ForgetStale(Shared& shared, Clock::time_point now) {
-  std::erase_if(shared.addresses, [&](const auto& entry) {
-    const AddressRecord& record = entry.second;
-    return now >= record.refused_until &&
-           (record.failures.empty() ||
-            now - record.failures.back() >= shared.limits.failure_window);
-  });
-  shared.sweep_at = std::max(FirstSweepAt, 2 * shared.addresses.size());
-}
-
-void CountFailure(Shared& shared, const asio::ip::address& counted) {
-  const Clock::time_point now = Clock::now();
-  if (!shared.addresses.contains(counted) && shared.addresses.size() >= shared.sweep_at)
-    ForgetStale(shared, now);
-  AddressRecord& record = shared.addresses[counted];
-  while (!record.failures.empty() && now - record.failures.front() >= shared.limits.failure_window)
-    record.failures.pop_front();
-  record.failures.push_back(now);
-  if (record.failures.size() < shared.limits.max_failures) return;
-  record.failures.clear();
-  record.refused_until = now + shared.limits.refusal_period;
+// One host log line for a refusal, written on the game's thread.
+void LogRefusal(const Shared& shared, const asio::ip::address& counted) {
   if (!shared.warn) return;
   std::string line = "RCON: " + Shown(counted) + " refused for " +
                      Seconds(shared.limits.refusal_period) + " after " +
@@ -253,7 +200,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // way, would tell whether it was right.
   bool Authenticate(const Packet& packet) {
     const bool right = packet.body == shared_->password;
-    if (Refused(*shared_, counted_) && !(right && authenticated_)) {
+    if (IsRefused(shared_->refusals, counted_) && !(right && authenticated_)) {
       Close();
       return false;
     }
@@ -261,7 +208,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
       Queue(Encode(packet.id, AuthAnswer, ""));
       return true;
     }
-    CountFailure(*shared_, counted_);
+    if (CountFailure(shared_->refusals, counted_, shared_->limits)) LogRefusal(*shared_, counted_);
     Refuse();
     return false;
   }
@@ -405,7 +352,7 @@ void Accept(const std::shared_ptr<Shared>& shared) {
     const asio::ip::address counted = Counted(peer.address());
     // Closed before anything is read or written: a connection from a refused address, or past
     // the cap when every connection has authenticated, costs no more than its accept.
-    if (gone || Refused(*shared, counted)) {
+    if (gone || IsRefused(shared->refusals, counted)) {
       socket.close(ignored);
       return Accept(shared);
     }
