@@ -101,7 +101,7 @@ ImprintingForecast CuddledOneAtATime(float increase) {
 
 TEST(Forecast, ComesToWhatCuddlingOneAtATimeDoes) {
   const float smallest_that_stalls = std::ldexp(1.0f, -25);  // half a float's step below 1
-  constexpr std::uint64_t AsCuddled = ~std::uint64_t{0};   // as one cuddle at a time comes to
+  constexpr std::uint64_t AsCuddled = ~std::uint64_t{0};     // as one cuddle at a time comes to
   const struct Case {
     float interval, increase;
     Outcome outcome;
@@ -144,7 +144,10 @@ TEST(Forecast, DurationsReadAsPeopleCountThem) {
   const struct {
     double seconds;
     std::string text;
-  } cases[] = {{2670, "45 min"}, {7200, "2h 00m"}, {172740, "47h 59m"}, {288000, "3d 08h"},
+  } cases[] = {{2670, "45 min"},
+               {7200, "2h 00m"},
+               {172740, "47h 59m"},
+               {288000, "3d 08h"},
                {1e300, "over a million days"}};
   for (const auto& c : cases) EXPECT_EQ(DurationText(c.seconds), c.text) << c.seconds;
 }

@@ -11,10 +11,10 @@
 
 struct ImprintingForecast {
   enum class Outcome {
-    Full,       // full imprinting after cuddles, at seconds
-    NoGain,     // an increase of 0 or less: no cuddle adds anything
-    Stalls,     // the increase is too small to move the quality past stalls_at in 32 bits
-    NeverDue,   // the interval in seconds is infinite: no request ever falls due
+    Full,      // full imprinting after cuddles, at seconds
+    NoGain,    // an increase of 0 or less: no cuddle adds anything
+    Stalls,    // the increase is too small to move the quality past stalls_at in 32 bits
+    NeverDue,  // the interval in seconds is infinite: no request ever falls due
   };
   Outcome outcome = Outcome::Full;
   std::uint64_t cuddles = 0;  // to full imprinting; when it stalls, those that still add something

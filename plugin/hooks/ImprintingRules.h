@@ -1,6 +1,6 @@
 // The imprinting arithmetic of a listed species: when imprinting counts as complete, and the gain a
-// completed cuddle gets, cut at full. Pure functions over 32-bit floats: the detours apply them to a
-// creature, and the imprinting forecast (nestkeep-check, the sandbox's demonstration) to a baby's
+// completed cuddle gets, cut at full. Pure functions over 32-bit floats: the detours apply them to
+// a creature, and the imprinting forecast (nestkeep-check, the sandbox's demonstration) to a baby's
 // whole upbringing, so that both always agree. A NaN fails every comparison, which decides what it
 // gives.
 #pragma once
