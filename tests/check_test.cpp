@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <thread>
 #include <vector>
@@ -157,7 +158,7 @@ TEST_F(Check, EveryProblemInOneRun) {
     "Brackenback": {"CuddleIntervalTme": 8, "CuddleIncreasePercent": 0.1}
   },
   "Foodlist": ["Blueprint'/Game/Foods/Berries.Berries'"],
-  "Footlist": ["Blueprint'/Game/Foods/RootMash.RootMash'", 42]
+  "Footlist": ["Blueprint'/Game/Foods/RootMash.RootMash'", 42, "Berry"]
 })",
        {":8:60: Footlist/1: " + E302 + "string, but is number",
         ":8:60: hint: a food is a text in double quotes",
@@ -172,7 +173,9 @@ TEST_F(Check, EveryProblemInOneRun) {
         R"(this key, so it is ignored; did you mean "CuddleIntervalTime"?)",
         R"(:7:3: "Foodlist": warning: the module does not read this key, so it is ignored; did )"
         R"(you mean "Footlist"?)",
-        Refused + " (4 errors found in all)"}},
+        R"(:8:64: Footlist/2: error: Footlist element "Berry" is not of the form Type'Path')",
+        ":8:64: hint: a food is a type word, an apostrophe, its object path and an apostrophe",
+        Refused + " (5 errors found in all)"}},
       {"a parse failure after a failure",
        "{\n  \"General\": {}," + species + R"(
     "Brackenback": {"CuddleIntervalTime": 8, "CuddleIncreasePercent": 0,1},
@@ -482,9 +485,11 @@ TEST_F(Check, Warnings) {
        {{"2:15", "Footlist/0",
          R"(food "T'\\Game\\A.A'" has a backslash in its path; object paths are written with "/", and the engine is asked to load \Game\A.A_C)"}}},
       {"food path without its object's name",
-       foods(R"(["T'/Game/Foods.Pack/RootMash'"])"),
+       foods(R"(["T'/Game/Foods.Pack/RootMash'", "T'/Game/A.'"])"),
        {{"2:15", "Footlist/0",
-         R"(food "T'/Game/Foods.Pack/RootMash'" has no .Name after the last "/" of its path: the engine is asked to load /Game/Foods.Pack/RootMash_C, but an object path ends in Package.Name, such as /Game/Foods/Berries.Berries)"}}},
+         R"(food "T'/Game/Foods.Pack/RootMash'" has no .Name after the last "/" of its path: the engine is asked to load /Game/Foods.Pack/RootMash_C, but an object path ends in Package.Name, such as /Game/Foods/Berries.Berries)"},
+        {"2:47", "Footlist/1",
+         R"(food "T'/Game/A.'" has no .Name after the last "/" of its path: the engine is asked to load /Game/A._C, but an object path ends in Package.Name, such as /Game/Foods/Berries.Berries)"}}},
       {"food with a control byte",
        foods(R"(["T'/Game/A.A\t'"])"),
        {{"2:15", "Footlist/0",
@@ -514,6 +519,139 @@ TEST_F(Check, Warnings) {
                                   std::to_string(want.size()) +
                                   (want.size() == 1 ? " warning)" : " warnings)"));
   }
+}
+
+// Against the time babies take to grow up: each species that would not reach full imprinting by
+// then, at the species, with what it would take.
+TEST_F(Check, Maturation) {
+  const auto path = Write("config.json", R"({"General": {}, "Footlist": ["T'/A.A'"], "Dinolist": {
+  "Emberfin": {"CuddleIntervalTime": 15, "CuddleIncreasePercent": 0.125},
+  "Mossback": {"CuddleIntervalTime": 30, "CuddleIncreasePercent": 0.05}}})");
+  const struct {
+    const char* maturation;
+    std::string heading;
+    Strings err;
+  } cases[] = {
+      {"9.5h",
+       "(babies grow up in 9h 30m)",
+       {path + R"(:3:15: Dinolist/"Mossback": warning: a baby grows up in 9h 30m, before full )"
+               "imprinting, which takes 20 cuddles, 10h 00m"}},
+      {"10h", "(babies grow up in 10h 00m)", {}},  // full imprinting as it grows up is in time
+      {"1d12h", "(babies grow up in 36h 00m)", {}},
+  };
+  for (const auto& c : cases) {
+    const auto run = Checker({"--maturation", c.maturation, path});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out, Contains("Imprinting forecast, from birth, each request cuddled as it "
+                                  "falls due " +
+                                  c.heading + ":"));
+    EXPECT_EQ(run.err, c.err) << c.maturation;
+  }
+}
+
+// What a reload from the running config to a new one would change, as the module reads both; the
+// new one is checked as on its own, and gives the exit status.
+TEST_F(Check, Diff) {
+  const auto running = Write("running.json", R"({"General": {}, "Dinolist": {
+    "Ashwing": {"CuddleIntervalTime": 8, "CuddleIncreasePercent": 0.1},
+    "Brackenback": {"CuddleIntervalTime": 30, "CuddleIncreasePercent": 0.05}},
+  "Footlist": ["T'/Game/Berries.Berries'", "T'/Game/RootMash.RootMash'", "T'/Game/Berries.Berries'"]})");
+  const auto next =
+      Write("next.json", R"({"General": {"ReplaceCuddleTypeWalk": false}, "Dinolist": {
+    "Ashwing": {"CuddleIntervalTime": 8, "CuddleIncreasePercent": 0.2},
+    "Brackenback": {"CuddleIntervalTime": 30, "CuddleIncreasePercent": 0.05},
+    "Cindertail": {"CuddleIntervalTime": 15, "CuddleIncreasePercent": 0.125}},
+  "Footlist": ["T'/Game/Honeycomb.Honeycomb'", "T'/Game/Berries.Berries'"]})");
+  const auto refused = Write("refused.json", R"({"Dinolist": {}})");
+  const auto run = Checker({"--diff", running, next});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(
+      run.out,
+      (Strings{
+          "A reload from " + running + " to " + next + " would change:",
+          R"(  species added: "Cindertail": cuddle every 15 min (900 s), +0.125 imprinting per cuddle)",
+          R"(  species changed: "Ashwing": CuddleIncreasePercent 0.1 -> 0.2; full after 10 cuddles, 1h 20m -> full after 5 cuddles, 40 min)",
+          "  food added: /Game/Honeycomb.Honeycomb_C",
+          "  food removed: /Game/Berries.Berries_C (1 of 2 entries)",
+          "  food removed: /Game/RootMash.RootMash_C",
+          "  walk requests: replaced by food requests -> kept as the game makes them",
+          next + ": the module would load this file (0 warnings)"}));
+  EXPECT_EQ(run.err, Strings{});
+  const struct {
+    std::string running, next;
+    int status;
+    std::string first;
+  } cases[] = {
+      {next, next, 0, "A reload from " + next + " to " + next + " would change nothing"},
+      {running, refused, 1,
+       "A reload would change nothing: the module refuses " + refused + " and keeps what it has"},
+      {refused, running, 0,
+       refused + " is no config the module would load, so no server runs on it; compared with "
+                 "no config at all:"},
+  };
+  for (const auto& c : cases) {
+    const auto other = Checker({"--diff", c.running, c.next});
+    EXPECT_EQ(other.status, c.status) << c.first;
+    ASSERT_FALSE(other.out.empty());
+    EXPECT_EQ(other.out[0], c.first);
+  }
+}
+
+// For scripts and editors: one JSON document, whatever the files; the exit status the worst.
+TEST_F(Check, JsonReport) {
+  const auto good = Write("good.json", R"({"General": {}, "Dinolist": {
+  "Ashwing": {"CuddleIntervalTime": 8, "CuddleIncreasePercent": 0.1}}, "Footlist": ["T'/A.A'"]})");
+  std::string foods;
+  for (int i = 0; i < 25; ++i) foods += std::string(i ? ", " : "") + "\"T''\"";
+  const auto many =
+      Write("many.json", R"({"General": {}, "Dinolist": {}, "Footlist": [)" + foods + "]}");
+  const auto refused = Write("refused.json", "{\"General\": {},\n \"Dinolist\": {\"A\": 5}}");
+  const auto missing = (dir_ / "missing.json").string();
+  const auto run =
+      Checker({"--format", "json", "--maturation", "1h", good, many, refused, missing});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.err, Strings{});
+  const auto doc = nlohmann::json::parse(Joined(run.out));
+  EXPECT_EQ(doc["exit_status"], 2);
+  ASSERT_EQ(doc["files"].size(), 4u);
+  const auto& loads = doc["files"][0];
+  EXPECT_EQ(loads["file"], good);
+  EXPECT_EQ(loads["verdict"], "loads");
+  EXPECT_EQ(loads["exit_status"], 0);
+  const auto& species = loads["summary"]["species"][0];
+  EXPECT_EQ(species, nlohmann::json::parse(R"({"name": "Ashwing", "interval_minutes": 8,
+      "interval_seconds": 480, "increase": 0.1, "forecast": {"outcome": "full",
+      "text": "full after 10 cuddles, 1h 20m", "cuddles": 10, "seconds": 4800,
+      "full_before_grown": false}})"));
+  EXPECT_EQ(loads["summary"]["foods"], nlohmann::json::parse(R"(["/A.A_C"])"));
+  EXPECT_EQ(loads["summary"]["walk"], nlohmann::json::parse(R"({"replace": true, "given": false,
+      "effect": "food"})"));
+  EXPECT_EQ(loads["problems"][0]["code"], "grows-up-first");
+  // Of one kind, 20 problems and the count of the rest.
+  const auto& capped = doc["files"][1];
+  EXPECT_EQ(capped["warnings"], 26);
+  EXPECT_EQ(capped["problems"].size(), 21u);
+  EXPECT_EQ(capped["omitted"],
+            nlohmann::json::parse(R"([{"code": "food-empty-path", "count": 5}])"));
+  EXPECT_EQ(doc["files"][2]["problems"][0],
+            nlohmann::json::parse(R"({"file": ")" + refused + R"(", "line": 2, "column": 20,
+      "path": "Dinolist/\"A\"", "severity": "error", "code": "species-not-object",
+      "message": "[json.exception.type_error.305] cannot use operator[] with a string argument with number",
+      "hint": "a species is an object of its two settings, such as {\"CuddleIntervalTime\": 30, \"CuddleIncreasePercent\": 0.05}",
+      "stops_module": true})"));
+  EXPECT_EQ(doc["files"][2]["summary"], nullptr);
+  EXPECT_EQ(doc["files"][3]["verdict"], "cannot-open");
+  EXPECT_EQ(doc["files"][3]["exit_status"], 2);
+
+  // In text, the same 20 and a line for the rest.
+  const auto text = Checker({many});
+  ASSERT_EQ(text.err.size(), 22u);
+  EXPECT_EQ(text.err.back(),
+            many + ": 5 more warnings like the one at 1:46 are not shown (20 of a kind are)");
+
+  const auto diff = Checker({"--format", "json", "--diff", good, good});
+  EXPECT_EQ(nlohmann::json::parse(Joined(diff.out))["files"][0]["diff"]["species_added"],
+            nlohmann::json::array());
 }
 
 }  // namespace
