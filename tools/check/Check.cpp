@@ -251,14 +251,14 @@ FileReport CheckFile(const std::string& path, const CheckOptions& options) {
   }
   if (contents) {
     check.WarnAboutFoods(doc, contents->foods);
-    check.species = contents->species;
   } else if (doc.is_object()) {
     check.Steps(doc);
   }
   std::vector<ImprintingForecast> forecasts;
-  forecasts.reserve(check.species.size());
-  for (const auto& [name, entry] : check.species) forecasts.push_back(ForecastImprinting(entry));
-  WarnAboutSpecies(check.species, forecasts, options.maturation, problems);
+  const SpeciesMap& species = contents ? contents->species : check.species;
+  forecasts.reserve(species.size());
+  for (const auto& [name, entry] : species) forecasts.push_back(ForecastImprinting(entry));
+  WarnAboutSpecies(species, forecasts, options.maturation, problems);
   if (contents) {
     report.walk_given = doc.at(ConfigKey::General).contains(ConfigKey::ReplaceCuddleTypeWalk);
     WarnAboutWalk(*contents, report.walk_given, problems);
