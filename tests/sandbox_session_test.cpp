@@ -6,6 +6,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <regex>
 
 #include "sandbox/console/LineReader.h"
 #include "tests/SandboxProcess.h"
@@ -412,6 +413,36 @@ TEST_F(Session, TheDemonstrationRaisesBabiesBothWays) {
   // It cleans up the folder it made.
   std::string config = run.out[1].substr(std::string("config: ").size());
   EXPECT_FALSE(std::filesystem::exists(config)) << config;
+}
+
+// A listed species' figures in the demonstration are the imprinting forecast nestkeep-check shows,
+// and the module at work in the demonstration takes as many cuddles: one completed cuddle a line.
+TEST_F(Session, TheDemonstrationAgreesWithTheChecker) {
+  WriteConfig(R"({"General": {}, "Dinolist": {
+    "Ashwing": {"CuddleIntervalTime": 8, "CuddleIncreasePercent": 0.3},
+    "Brackenback": {"CuddleIntervalTime": 0, "CuddleIncreasePercent": 0.07},
+    "Cindertail": {"CuddleIntervalTime": 2.5, "CuddleIncreasePercent": 0.0625}}})");
+  const SandboxRun demo = RunSandbox({"--demo", "--dir", dir_.string()}, "");
+  const SandboxRun check = RunProgram("nestkeep-check", {ConfigPath(dir_)}, "");
+  EXPECT_EQ(demo.status, 0);
+  EXPECT_EQ(check.status, 0);
+  const std::string shown = Joined(demo.out);
+  int species = 0;
+  for (const std::string& line : check.out) {
+    std::smatch forecast;
+    if (!std::regex_match(line, forecast,
+                          std::regex(R"re(  "(\w+)": full after (\d+) cuddles, (.+))re")))
+      continue;
+    ++species;
+    const std::string name = forecast[1], cuddles = forecast[2], time = forecast[3];
+    EXPECT_TRUE(HasMatch(shown, "\n" + name + " +" + cuddles + " +10  " + time + " +3d 08h\n"));
+    std::size_t bars = 0;
+    for (const std::string& out : demo.out)
+      bars += std::regex_search(out, std::regex("#[0-9]+ " + name + " +\\[")) ? 1 : 0;
+    // Once by the module, once more at its end by the game alone.
+    EXPECT_EQ(std::to_string(bars - 1), cuddles) << name;
+  }
+  EXPECT_EQ(species, 3);
 }
 
 // The folder's own config, whatever it holds: the demonstration always ends, each baby after a
