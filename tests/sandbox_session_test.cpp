@@ -423,7 +423,7 @@ TEST_F(Session, TheDemonstrationAgreesWithTheChecker) {
     "Brackenback": {"CuddleIntervalTime": 0, "CuddleIncreasePercent": 0.07},
     "Cindertail": {"CuddleIntervalTime": 2.5, "CuddleIncreasePercent": 0.0625}}})");
   const SandboxRun demo = RunSandbox({"--demo", "--dir", dir_.string()}, "");
-  const SandboxRun check = RunProgram("nestkeep-check", {ConfigPath(dir_)}, "");
+  const SandboxRun check = RunProgram("nestkeep-check", {ConfigPath(dir_).string()}, "");
   EXPECT_EQ(demo.status, 0);
   EXPECT_EQ(check.status, 0);
   const std::string shown = Joined(demo.out);

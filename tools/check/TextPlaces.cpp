@@ -218,6 +218,7 @@ TextBefore WholeTextBefore(std::string_view text, std::size_t offset) {
   Walk walk{{text.substr(0, offset)}, {}, {}, false};
   LastBoundary boundary;
   walk.Run(boundary);
-  if (boundary.at == 0) return {};
-  return {std::string(text.substr(0, boundary.at)) + boundary.closers, walk.ContainerPath()};
+  if (boundary.at == 0) return {{}, {}, offset};
+  return {std::string(text.substr(0, boundary.at)) + boundary.closers, walk.ContainerPath(),
+          offset};
 }

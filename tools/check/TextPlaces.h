@@ -72,5 +72,6 @@ TextPlace PlaceAt(std::string_view text, std::size_t offset);
 struct TextBefore {
   std::string text;
   KeyPath open;
+  std::size_t read = 0;  // the offset: the bytes of the text read before the failure
 };
 TextBefore WholeTextBefore(std::string_view text, std::size_t offset);
