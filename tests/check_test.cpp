@@ -633,12 +633,13 @@ TEST_F(Check, JsonReport) {
   EXPECT_EQ(capped["problems"].size(), 21u);
   EXPECT_EQ(capped["omitted"],
             nlohmann::json::parse(R"([{"code": "food-empty-path", "count": 5}])"));
-  EXPECT_EQ(doc["files"][2]["problems"][0],
-            nlohmann::json::parse(R"({"file": ")" + refused + R"(", "line": 2, "column": 20,
+  auto problem = nlohmann::json::parse(R"({"line": 2, "column": 20,
       "path": "Dinolist/\"A\"", "severity": "error", "code": "species-not-object",
       "message": "[json.exception.type_error.305] cannot use operator[] with a string argument with number",
       "hint": "a species is an object of its two settings, such as {\"CuddleIntervalTime\": 30, \"CuddleIncreasePercent\": 0.05}",
-      "stops_module": true})"));
+      "stops_module": true})");
+  problem["file"] = refused;
+  EXPECT_EQ(doc["files"][2]["problems"][0], problem);
   EXPECT_EQ(doc["files"][2]["summary"], nullptr);
   EXPECT_EQ(doc["files"][3]["verdict"], "cannot-open");
   EXPECT_EQ(doc["files"][3]["exit_status"], 2);
