@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <regex>
 #include <thread>
 
 #include "sandbox/console/LineReader.h"
@@ -549,13 +550,82 @@ TEST_F(Session, TheDemonstrationRaisesBabiesBothWays) {
   EXPECT_FALSE(std::filesystem::exists(config)) << config;
 }
 
+// A listed species' figures in the demonstration are the imprinting forecast nestkeep-check shows,
+// and the module at work in the demonstration takes as many cuddles: one completed cuddle a line.
+TEST_F(Session, TheDemonstrationAgreesWithTheChecker) {
+  WriteConfig(R"({"General": {}, "Dinolist": {
+    "Ashwing": {"CuddleIntervalTime": 8, "CuddleIncreasePercent": 0.3},
+    "Brackenback": {"CuddleIntervalTime": 0, "CuddleIncreasePercent": 0.07},
+    "Cindertail": {"CuddleIntervalTime": 2.5, "CuddleIncreasePercent": 0.0625}}})");
+  const SandboxRun demo = RunSandbox({"--demo", "--dir", dir_.string()}, "");
+  const SandboxRun check = RunProgram("nestkeep-check", {ConfigPath(dir_).string()}, "");
+  EXPECT_EQ(demo.status, 0);
+  EXPECT_EQ(check.status, 0);
+  const std::string shown = Joined(demo.out);
+  int species = 0;
+  for (const std::string& line : check.out) {
+    std::smatch forecast;
+    if (!std::regex_match(line, forecast,
+                          std::regex(R"re(  "(\w+)": full after (\d+) cuddles, (.+))re")))
+      continue;
+    ++species;
+    const std::string name = forecast[1], cuddles = forecast[2], time = forecast[3];
+    EXPECT_TRUE(HasMatch(shown, "\n" + name + " +" + cuddles + " +10  " + time + " +3d 08h\n"));
+    std::size_t bars = 0;
+    for (const std::string& out : demo.out)
+      bars += std::regex_search(out, std::regex("#[0-9]+ " + name + " +\\[")) ? 1 : 0;
+    // Once by the module, once more at its end by the game alone.
+    EXPECT_EQ(std::to_string(bars - 1), cuddles) << name;
+  }
+  EXPECT_EQ(species, 3);
+}
+
+// The folder's own config, whatever it holds: the demonstration always ends, each baby after a
+// bounded number of cuddles and lines, with a line saying why one never reaches full imprinting,
+// and long names cut, so that its whole output stays small.
 TEST_F(Session, TheDemonstrationUsesTheGivenFolder) {
-  WriteConfig(
-      R"({"General": {}, "Dinolist": {"Quillback": {"CuddleIntervalTime": 60, "CuddleIncreasePercent": 0.5}}})");
-  SandboxRun run = RunSandbox({"--demo", "--dir", dir_.string()}, "");
-  EXPECT_EQ(run.status, 0);
-  const std::string all = Joined(run.out);
-  EXPECT_TRUE(HasMatch(all, "\nQuillback +2 +10 +2h 00m +3d 08h\n"));
+  auto species = [](const std::string& name, const char* interval, const char* increase) {
+    return R"({"General": {}, "Dinolist": {")" + name + R"(": {"CuddleIntervalTime": )" + interval +
+           R"(, "CuddleIncreasePercent": )" + increase + "}}}";
+  };
+  const std::string never =
+      "  #1 A stops after 1000 cuddles: it never reaches full imprinting "
+      "with these settings ";
+  const struct {
+    const char* what;
+    std::string config;
+    std::vector<std::string> shown;  // patterns the output holds
+  } cases[] = {
+      {"its own species",
+       species("Quillback", "60", "0.5"),
+       {"\nQuillback +2 +10 +2h 00m +3d 08h\n"}},
+      {"no gain and no time between requests",
+       species("A", "0", "0"),
+       {never + "\\(a cuddle adds nothing\\)\n", "\nA +- +10 +never +3d 08h\n",
+        "\n  \\.\\.\\. +#1 A: 980 cuddles not shown\n"}},
+      {"a gain too small to count",
+       species("A", "1e-30", "1e-10"),
+       {never + "\\(its quality stops at 0.1953%\\)\n"}},
+      {"requests that never fall due",
+       species("A", "1e37", "0.5"),
+       {"\n  #1 A stops after 0 cuddles: it never reaches full imprinting with these settings "
+        "\\(its cuddle requests never fall due\\)\n"}},
+      {"a million cuddles",
+       species("A", "0", "1e-6"),
+       {"\n  #1 A stops after 1000 cuddles: full imprinting takes 990522 cuddles \\(0 min\\)\n"}},
+      {"a name of a mebibyte",
+       species(std::string(1 << 20, 'K'), "8", "0.1"),
+       {"\n  0d 01:20  #1 K{32}\\.\\.\\. \\[#{20}\\] 100%"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteConfig(c.config);
+    SandboxRun run = RunSandbox({"--demo", "--dir", dir_.string()}, "");
+    EXPECT_EQ(run.status, 0);
+    const std::string all = Joined(run.out);
+    ASSERT_LT(all.size(), 20000u);
+    for (const std::string& pattern : c.shown) EXPECT_TRUE(HasMatch(all, pattern));
+  }
   EXPECT_TRUE(std::filesystem::exists(ConfigPath(dir_)));
 }
 
