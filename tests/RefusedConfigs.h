@@ -61,12 +61,16 @@ inline const std::vector<RefusedConfig>& RefusedConfigs() {
       {"number too large", AfterGeneral(R"("Dinolist": {"A": {"CuddleIntervalTime": 1e999}})"),
        "2:42", R"(Dinolist/"A"/CuddleIntervalTime)",
        "[json.exception.out_of_range.406] number overflow parsing '1e999'"},
+      // A byte of no whole character shows as \xNN in the line.
       {"mark after a blank", " \xEF\xBB\xBF{}", "1:2", "(top level)",
        P101 +
-           "1, column 2: syntax error while parsing value - invalid literal; last read: ' \xEF'"},
+           "1, column 2: syntax error while parsing value - invalid literal; last read: ' \\xEF'"},
       {"mark given twice", "\xEF\xBB\xBF\xEF\xBB\xBF{}", "1:4", "(top level)",
        P101 + "1, column 4: syntax error while parsing value - invalid literal; last read: "
-              "'\xEF\xBB\xBF\xEF'"},
+              "'\xEF\xBB\xBF\\xEF'"},
+      {"a UTF-16 file", std::string("\xFF\xFE{\0}\0", 6), "1:1", "(top level)",
+       P101 + "1, column 1: syntax error while parsing value - invalid literal; last read: "
+              "'\\xFF'"},
       // The document is not an object.
       {"top-level array", "\n  []", "2:3", "(top level)", E306 + "array"},
       {"top-level null", "null", "1:1", "(top level)", E306 + "null"},

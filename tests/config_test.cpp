@@ -231,7 +231,7 @@ TEST_F(ConfigRead, LongTextIsCutInTheLog) {
   }
 }
 
-TEST(LogText, CutAtACharacterBoundary) {
+TEST(LogText, EscapedAndCutAtACharacterBoundary) {
   const std::string fits(MaxLogText, 'a');
   const std::string short_mark = "... (cut, 961 bytes in all)";
   // A two-byte character that would straddle the cut goes whole.
@@ -241,16 +241,54 @@ TEST(LogText, CutAtACharacterBoundary) {
       std::string(keep - 1, 'a') + "\xC3\xA9" + std::string(1034 - keep - 1, 'b');
   const struct {
     std::string text, want;
+    std::size_t whole = 0;
   } cases[] = {
       {"", ""},
       {fits, fits},
       {fits + "a", std::string(MaxLogText - short_mark.size(), 'a') + short_mark},
       {wide, std::string(keep - 1, 'a') + mark},
+      // Control bytes, DEL and bytes of no well-formed character show as \xNN; characters stay.
+      {"a\nb\r\x1B[2J\x7F" + std::string(1, '\0') + "\\x41", "a\\x0Ab\\x0D\\x1B[2J\\x7F\\x00\\x41"},
+      {"last read: '\xFF\xFE'", "last read: '\\xFF\\xFE'"},
+      {"\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBF",
+       "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBF"},
+      {"\xC3 \xE2\x82 \xF0\x9F\x98 \xED\xA0\x80 \xC0\xAF \x80 \xF4\x90\x80\x80",
+       "\\xC3 \\xE2\\x82 \\xF0\\x9F\\x98 \\xED\\xA0\\x80 \\xC0\\xAF \\x80 \\xF4\\x90\\x80\\x80"},
+      // Escapes count as what they show: a short text of many control bytes is cut all the same.
+      {std::string(300, '\x01'),
+       [] {
+         std::string shown;
+         for (int i = 0; i < 233; ++i) shown += "\\x01";
+         return shown + "... (cut, 300 bytes in all)";
+       }()},
+      {std::string(MaxLogText - 2, 'a') + "\x01",
+       std::string(MaxLogText - 27, 'a') + "... (cut, 959 bytes in all)"},
+      // Only the start of a longer message.
+      {"abc", "abc... (cut, 5000 bytes in all)", 5000},
+      {"abc", "abc", 3},
   };
   for (const auto& c : cases) {
-    const std::string got = CutLogText(c.text);
+    const std::string got = CutLogText(c.text, c.whole);
     EXPECT_EQ(got, c.want);
     EXPECT_LE(got.size(), MaxLogText);
+  }
+  // Every place of the cut across a character of three and of four bytes and an escape: what
+  // would straddle it goes whole, and nothing of it is left.
+  const std::string long_mark = "... (cut, 1100 bytes in all)";
+  const std::size_t room = MaxLogText - long_mark.size();
+  for (const auto& [piece, shown] :
+       {std::pair<std::string, std::string>{"\xE2\x82\xAC", "\xE2\x82\xAC"},
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"\x1B", "\\x1B"}}) {
+    for (std::size_t before = room - shown.size() - 1; before <= room; ++before) {
+      const std::string text =
+          std::string(before, 'a') + piece + std::string(1100 - before - piece.size(), 'b');
+      const bool whole = before + shown.size() <= room;
+      const std::string want =
+          std::string(before, 'a') +
+          (whole ? shown + std::string(room - before - shown.size(), 'b') : "") + long_mark;
+      EXPECT_EQ(CutLogText(text), want) << shown << " after " << before << " bytes";
+    }
   }
 }
 
