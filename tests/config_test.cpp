@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -554,6 +555,49 @@ TEST_F(ConfigReaders, PickRandomFood) {
     seen.insert(out);
   }
   EXPECT_EQ(seen.size(), 3u);
+}
+
+// A runtime whose RAND_MAX is 32,767: the values given, then those of a linear congruential
+// generator of that range.
+struct ShortRand {
+  std::vector<int> given;
+  std::size_t next = 0;
+  std::uint32_t state = 1;
+  int operator()() {
+    if (next < given.size()) return given[next++];
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFF);
+  }
+};
+
+// Within one draw's range the index is the draw modulo the length; past it, draws are the digits
+// of one number, and a number in the last, partial run of the length is drawn again.
+TEST(RandomIndex, CombinesDrawsPastTheirRange) {
+  const struct {
+    std::uint64_t n;
+    std::vector<int> draws;
+    std::uint64_t want;
+  } cases[] = {
+      {1, {5}, 0},
+      {3, {32767}, 1},
+      {32768, {32767}, 32767},
+      {32769, {1, 2}, 1},
+      {40000, {1, 2}, 32770},
+      {40000, {32767, 10943}, 39999},  // the last number below the partial run
+      {40000, {32767, 10944, 0, 7}, 7},
+      {40000, {32767, 32767, 0, 5}, 5},
+      {(1u << 30) + 1, {1, 0, 0}, 1u << 30},
+  };
+  for (const auto& c : cases) {
+    ShortRand draw{c.draws};
+    EXPECT_EQ(RandomIndex(c.n, std::ref(draw), 32767), c.want) << c.n;
+    EXPECT_EQ(draw.next, c.draws.size()) << c.n;
+  }
+  // Entries past the range of one draw come up as often as their share.
+  ShortRand draw;
+  int past = 0;
+  for (int i = 0; i < 20000; ++i) past += RandomIndex(40000, std::ref(draw), 32767) >= 32768;
+  EXPECT_NEAR(past, 20000 * 7232 / 40000, 300);
 }
 
 TEST_F(ConfigReaders, IsWalkCuddleKept) {
