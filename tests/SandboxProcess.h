@@ -89,6 +89,8 @@ class LiveSandbox {
     return true;
   }
 
+  std::optional<std::uint64_t> PeakResidentBytes() const { return child_->PeakResidentBytes(); }
+
   SandboxRun Finish() {
     child_->CloseInput();
     const int status = child_->Wait(std::chrono::seconds(60)).value_or(-1);

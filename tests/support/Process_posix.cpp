@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "tests/support/Process.h"
@@ -83,4 +84,12 @@ void ChildProcess::Kill() {
 
 void ChildProcess::Terminate() {
   if (started_ && !status_) kill(static_cast<pid_t>(process_), SIGTERM);
+}
+
+std::optional<std::uint64_t> ChildProcess::PeakResidentBytes() const {
+  if (!started_ || status_) return std::nullopt;
+  std::ifstream status("/proc/" + std::to_string(process_) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;  // in kB
+  return std::nullopt;
 }

@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <filesystem>
 
@@ -119,4 +121,12 @@ void ChildProcess::Kill() {
 void ChildProcess::Terminate() {
   if (started_ && !status_)
     GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, GetProcessId(reinterpret_cast<HANDLE>(process_)));
+}
+
+std::optional<std::uint64_t> ChildProcess::PeakResidentBytes() const {
+  if (!started_ || status_) return std::nullopt;
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!K32GetProcessMemoryInfo(reinterpret_cast<HANDLE>(process_), &counters, sizeof counters))
+    return std::nullopt;
+  return counters.PeakWorkingSetSize;
 }
