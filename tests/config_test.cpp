@@ -1,6 +1,7 @@
 // Reading config.json into the running configuration, and the readers the detours use.
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -206,6 +207,85 @@ TEST_F(ConfigRead, DeepNestingIsRefusedPastTheBound) {
   }
 }
 
+// Species named by number, each name of the given length, and given again as often as asked.
+std::string ManySpecies(std::size_t count, std::size_t name_bytes, int repeats = 0) {
+  std::string text = R"({"General": {}, "Dinolist": {)";
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string number = std::to_string(i);
+    const std::string name = std::string(name_bytes - number.size(), 'n') + number;
+    text += (i ? ", \"" : "\"") + name + "\": {" + Species + "}";
+    for (int k = 0; k < repeats; ++k) text += ", \"" + name + "\": 0";
+  }
+  return text + "}}";
+}
+
+// Foods of the given length as written, Type'Path'; as an object's members when keyed.
+std::string ManyFoods(std::size_t count, std::size_t bytes, bool keyed = false) {
+  const std::string food = "\"T'/" + std::string(bytes - 4, 'x') + "'\"";
+  std::string text = R"({"General": {}, "Footlist": )";
+  text += keyed ? "{" : "[";
+  for (std::size_t i = 0; i < count; ++i)
+    text += (i ? ", " : "") + (keyed ? "\"" + std::to_string(i) + "\": " : "") + food;
+  return text + (keyed ? "}}" : "]}");
+}
+
+// Each bound: a file at it loads, a file past it fails with its own line and changes nothing, soon.
+// Real configs are kilobytes.
+TEST_F(ConfigRead, BoundsTakeTheirEdgeAndRefuseWhatIsPast) {
+  std::string unread = R"({"General": {}, "Notes": [)";
+  while (unread.size() < MaxConfigBytes - 8) unread += "[0, {}],";
+  unread.back() = ']';
+  unread += '}';
+  const struct {
+    const char* what;
+    std::string text;
+    std::size_t species, foods;  // what a file that loads holds
+    std::string message;         // the line a file that fails logs
+    std::uintmax_t size = 0;     // the file made this large
+  } cases[] = {
+      {"a file of exactly 8 MiB", R"({"General": {}})", 0, 0, "", 8 << 20},
+      {"8 MiB the module does not read", unread, 0, 0, ""},
+      {"the most species", ManySpecies(100000, 6), 100000, 0, ""},
+      {"one species more", ManySpecies(100001, 6), 0, 0,
+       "config.json lists more than 100000 species in Dinolist"},
+      {"the most species, each given twice", ManySpecies(100000, 6, 1), 100000, 0, ""},
+      {"the longest species name", ManySpecies(1, 1024), 1, 0, ""},
+      {"a species name a byte longer", ManySpecies(1, 1025), 0, 0,
+       "config.json has a species name longer than 1024 bytes in Dinolist"},
+      {"the most foods", ManyFoods(100000, 5), 0, 100000, ""},
+      {"one food more", ManyFoods(100001, 5), 0, 0,
+       "config.json lists more than 100000 foods in Footlist"},
+      {"one food more, in an object", ManyFoods(100001, 5, true), 0, 0,
+       "config.json lists more than 100000 foods in Footlist"},
+      {"the longest food", ManyFoods(1, 1024), 0, 1, ""},
+      {"a food a byte longer", ManyFoods(1, 1025), 0, 0,
+       "config.json has a food longer than 1024 bytes in Footlist"},
+  };
+  LoadGood();
+  const Snapshot before = Running();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Put(c.text, FileKind::Text, c.size);
+    const auto start = std::chrono::steady_clock::now();
+    const bool read = ReadConfig();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 10);  // well under a second on a quiet machine, without sanitizers
+    const auto lines = TakeLogLines();
+    if (c.message.empty()) {
+      EXPECT_TRUE(read);
+      EXPECT_EQ(lines, std::vector<std::string>{});
+      EXPECT_EQ(SpeciesTable.size(), c.species);
+      EXPECT_EQ(FoodList.size(), c.foods);
+      LoadGood();
+    } else {
+      EXPECT_FALSE(read);
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(LogMessage(lines[0]), c.message);
+      ExpectSame(before, Running());
+    }
+  }
+}
+
 // A failure quotes what it stopped in; its line still stays within 1 KiB, cut with a mark.
 TEST_F(ConfigRead, LongTextIsCutInTheLog) {
   const std::string big(2'000'000, 'x');
@@ -217,7 +297,7 @@ TEST_F(ConfigRead, LongTextIsCutInTheLog) {
       {"string that never closes", WithGeneral(R"("Footlist": [")" + big),
        P101 + "1, column 2000032: syntax error while parsing value - invalid string: missing "
               "closing quote; last read: '\"xxx"},
-      {"food of megabytes", WithGeneral(R"("Footlist": [")" + big + R"("])"),
+      {"longest food", WithGeneral(R"("Footlist": [")" + std::string(MaxFoodBytes, 'x') + R"("])"),
        R"(Footlist element "xxx)"},
   };
   for (const auto& c : cases) {
@@ -407,29 +487,65 @@ TEST_F(ConfigRead, NumbersBecomeFloats) {
   EXPECT_TRUE(std::signbit(zero.species.at("A").CuddleIntervalTime));
 }
 
-// The parsed document itself, and what the parse noticed along the way.
-TEST(ConfigParse, RepeatedKeysAtEveryDepth) {
+// The parsed document itself, and what the parse noticed along the way. Of repeated keys the first
+// counts; of what the module does not read nothing is kept, and of what it reads for its type
+// alone, an empty value of that type.
+TEST(ConfigParse, KeepsWhatTheModuleReads) {
   const struct {
     const char* text;
     const char* want;
     std::vector<std::pair<std::string, int>> notes;
   } cases[] = {
-      {R"({"a": 1, "a": 2, "b": 3})", R"({"a": 1, "b": 3})", {{R"("a")", 2}}},
-      {R"({"a": 1, "a": 2, "a": {"x": 1}})", R"({"a": 1})", {{R"("a")", 3}}},
-      {R"({"x": {"k": 1}, "y": {"k": 2}})", R"({"x": {"k": 1}, "y": {"k": 2}})", {}},
-      {R"({"D": {"A": {"i": 1, "i": 2}, "A": {"i": 3}}})",
-       R"({"D": {"A": {"i": 1}}})",
-       {{R"("D"/"A"/"i")", 2}, {R"("D"/"A")", 2}}},
+      {R"({"General": 1, "General": 2, "Footlist": 3})",
+       R"({"General": 1, "Footlist": 3})",
+       {{"General", 2}}},
+      {R"({"General": 1, "General": 2, "General": {"x": 1}})",
+       R"({"General": 1})",
+       {{"General", 3}}},
+      {R"({"Dinolist": {"A": {"CuddleIntervalTime": 1}, "B": {"CuddleIntervalTime": 2}}})",
+       R"({"Dinolist": {"A": {"CuddleIntervalTime": 1}, "B": {"CuddleIntervalTime": 2}}})",
+       {}},
+      {R"({"Dinolist": {"A": {"CuddleIntervalTime": 1, "CuddleIntervalTime": 2}, "A": {}}})",
+       R"({"Dinolist": {"A": {"CuddleIntervalTime": 1}}})",
+       {{R"(Dinolist/"A"/CuddleIntervalTime)", 2}, {R"(Dinolist/"A")", 2}}},
       // A dropped value with containers inside: the parse picks up again after it.
-      {R"({"a": [1, {"b": [2]}], "a": {"c": [[3], {"d": {}}]}, "z": 0})",
-       R"({"a": [1, {"b": [2]}], "z": 0})",
-       {{R"("a")", 2}}},
+      {R"({"Footlist": ["T'/A'"], "Footlist": {"c": [[3], {"d": {}}]}, "General": 0})",
+       R"({"Footlist": ["T'/A'"], "General": 0})",
+       {{"Footlist", 2}}},
       // Repeats inside a dropped value do not matter and are not noted.
-      {R"({"G": {"x": 1}, "G": {"y": 1, "y": 2}})", R"({"G": {"x": 1}})", {{R"("G")", 2}}},
-      {R"({"F": [{"a": 1, "a": 2}, {"a": 3}]})",
-       R"({"F": [{"a": 1}, {"a": 3}]})",
-       {{R"("F"/0/"a")", 2}}},
-      {R"([{"a": 1}, {"a": 2, "a": 3}])", R"([{"a": 1}, {"a": 2}])", {{R"(1/"a")", 2}}},
+      {R"({"General": {"ReplaceCuddleTypeWalk": 1}, "General": {"y": 1, "y": 2}})",
+       R"({"General": {"ReplaceCuddleTypeWalk": 1}})",
+       {{"General", 2}}},
+      // Repeats inside what the module does not read are noted all the same.
+      {R"({"Footlist": [{"a": 1, "a": 2}, {"a": 3}]})",
+       R"({"Footlist": [{}, {}]})",
+       {{R"(Footlist/0/"a")", 2}}},
+      {R"([{"a": 1}, {"a": 2, "a": 3}])", "[]", {{R"(1/"a")", 2}}},
+      {R"({"Notes": {"r": [1, {"s": 1, "s": 2}], "r": 2}, "Notes": 3})",
+       "{}",
+       {{R"("Notes"/"r"/1/"s")", 2}, {R"("Notes"/"r")", 2}, {R"("Notes")", 2}}},
+      // Unknown keys at every level go; values read for their type become empty.
+      {R"({"Extra": [1, {"x": 2}], "General": {"Note": "x", "ReplaceCuddleTypeWalk": [true]},
+          "Dinolist": {"A": [1], "B": "fast", "C": 5, "D": null,
+                       "E": {"CuddleIntervalTime": {"x": 1}, "CuddleIncreasePercent": "0.1",
+                             "Note": [1]}},
+          "Footlist": ["T'/A'", {"x": 1}, [1], 2, null]})",
+       R"({"General": {"ReplaceCuddleTypeWalk": []},
+           "Dinolist": {"A": [], "B": "", "C": 5, "D": null,
+                        "E": {"CuddleIntervalTime": {}, "CuddleIncreasePercent": ""}},
+           "Footlist": ["T'/A'", {}, [], 2, null]})",
+       {}},
+      {R"({"General": "on", "Dinolist": "A", "Footlist": "T'/A'"})",
+       R"({"General": "", "Dinolist": "", "Footlist": "T'/A'"})",
+       {}},
+      {R"({"General": [1], "Dinolist": true, "Footlist": {"b": "T'/B'", "a": [1]}})",
+       R"({"General": [], "Dinolist": true, "Footlist": {"b": "T'/B'", "a": []}})",
+       {}},
+      // Of an array of species only the first is read: the read fails after it.
+      {R"({"Dinolist": [{"CuddleIntervalTime": 1, "x": 2}, {"y": 1}, 3]})",
+       R"({"Dinolist": [{"CuddleIntervalTime": 1}]})",
+       {}},
+      {R"("a lone string")", R"("a lone string")", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);

@@ -50,15 +50,6 @@ std::string Number(float value) {
   return std::string(text, result.ptr);
 }
 
-bool SameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 // A warning and what it is about: a key path as shown, and its place as asked of the search.
 struct Warning {
   std::string path;
@@ -82,21 +73,12 @@ void WarnAt(const KeyPath& path, std::string text) {
   Warn(KeyPathText(path), Found.search.WantValue(path), std::move(text));
 }
 
-// Keys of an object that the module would ignore only because their letter case differs from
-// one it reads.
-void WarnKeyCase(const json& object, std::initializer_list<std::string_view> known,
-                 const KeyPath& path) {
-  if (!object.is_object()) return;
-  for (const auto& [key, value] : object.items()) {
-    for (std::string_view name : known) {
-      if (key != name && SameLetters(key, name)) {
-        KeyPath member = path;
-        member.emplace_back(key);
-        Warn(KeyPathText(member), Found.search.WantKey(member),
-             "key differs from \"" + std::string(name) +
-                 "\" only in letter case; keys are case-sensitive, so it is ignored");
-      }
-    }
+// Keys the module ignores only because their letter case differs from one it reads there.
+void WarnKeyCase(const ConfigNotes& notes) {
+  for (const auto& key : notes.case_only_keys) {
+    Warn(KeyPathText(key.path), Found.search.WantKey(key.path),
+         "key differs from \"" + std::string(key.known) +
+             "\" only in letter case; keys are case-sensitive, so it is ignored");
   }
 }
 
@@ -108,10 +90,8 @@ void WarnAboutDocument(const json& doc, const ConfigNotes& notes) {
          "key given " + std::to_string(repeated.times) +
              " times; the first counts and the others are ignored");
   }
+  WarnKeyCase(notes);
   if (!doc.is_object()) return;
-  WarnKeyCase(doc, {General, Dinolist, Footlist}, {});
-  if (auto general = doc.find(General); general != doc.end())
-    WarnKeyCase(*general, {ReplaceCuddleTypeWalk}, {General});
   if (auto foods = doc.find(Footlist); foods != doc.end()) {
     if (foods->is_string())
       WarnAt({Footlist},
@@ -131,10 +111,6 @@ void WarnAboutDocument(const json& doc, const ConfigNotes& notes) {
   if (species->is_null() || ((species->is_object() || species->is_array()) && species->empty())) {
     WarnAt({Dinolist},
            "\"Dinolist\" is empty: no species are configured, so the module changes nothing");
-  }
-  if (species->is_object()) {
-    for (const auto& [name, settings] : species->items())
-      WarnKeyCase(settings, {CuddleIntervalTime, CuddleIncreasePercent}, {Dinolist, name});
   }
 }
 
