@@ -33,8 +33,8 @@ struct RefusedConfig {
 
 inline const std::vector<RefusedConfig>& RefusedConfigs() {
   static const std::vector<RefusedConfig> cases = {
-      {"a file one byte over 8 MiB", "{}", "1:1", "(top level)",
-       "config.json is larger than 8 MiB (8388609 bytes)", (8 << 20) + 1},
+      {"a file one byte over 4 MiB", "{}", "1:1", "(top level)",
+       "config.json is larger than 4 MiB (4194305 bytes)", (4 << 20) + 1},
       // The module reads nothing of these; its verdict, and so the checker's, is that they are too
       // deep, at the first level too many.
       {"nested too deep", AfterGeneral(R"("Footlist": )" + std::string(600, '[')), "2:524",

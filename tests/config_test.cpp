@@ -186,7 +186,7 @@ TEST_F(ConfigRead, DeepNestingIsRefusedPastTheBound) {
     int above = 0;  // containers still open where the deep value starts
     for (char c : place.before) above += c == '{' || c == '[' ? 1 : c == '}' || c == ']' ? -1 : 0;
     for (const bool arrays : {true, false}) {
-      for (const int depth : {MaxConfigDepth, MaxConfigDepth + 1, 1000000}) {
+      for (const int depth : {MaxConfigDepth, MaxConfigDepth + 1, 500000}) {
         SCOPED_TRACE(::testing::Message()
                      << place.where << (arrays ? ", arrays " : ", objects ") << depth << " deep");
         Put(place.before + nest(arrays, depth - above) + place.after);
@@ -243,20 +243,20 @@ TEST_F(ConfigRead, BoundsTakeTheirEdgeAndRefuseWhatIsPast) {
     std::string message;         // the line a file that fails logs
     std::uintmax_t size = 0;     // the file made this large
   } cases[] = {
-      {"a file of exactly 8 MiB", R"({"General": {}})", 0, 0, "", 8 << 20},
-      {"8 MiB the module does not read", unread, 0, 0, ""},
-      {"the most species", ManySpecies(100000, 6), 100000, 0, ""},
-      {"one species more", ManySpecies(100001, 6), 0, 0,
-       "config.json lists more than 100000 species in Dinolist"},
-      {"the most species, each given twice", ManySpecies(100000, 6, 1), 100000, 0, ""},
+      {"a file of exactly 4 MiB", R"({"General": {}})", 0, 0, "", 4 << 20},
+      {"4 MiB the module does not read", unread, 0, 0, ""},
+      {"the most species", ManySpecies(50000, 6), 50000, 0, ""},
+      {"one species more", ManySpecies(50001, 6), 0, 0,
+       "config.json lists more than 50000 species in Dinolist"},
+      {"the most species, each given twice", ManySpecies(50000, 6, 1), 50000, 0, ""},
       {"the longest species name", ManySpecies(1, 1024), 1, 0, ""},
       {"a species name a byte longer", ManySpecies(1, 1025), 0, 0,
        "config.json has a species name longer than 1024 bytes in Dinolist"},
-      {"the most foods", ManyFoods(100000, 5), 0, 100000, ""},
-      {"one food more", ManyFoods(100001, 5), 0, 0,
-       "config.json lists more than 100000 foods in Footlist"},
-      {"one food more, in an object", ManyFoods(100001, 5, true), 0, 0,
-       "config.json lists more than 100000 foods in Footlist"},
+      {"the most foods", ManyFoods(50000, 5), 0, 50000, ""},
+      {"one food more", ManyFoods(50001, 5), 0, 0,
+       "config.json lists more than 50000 foods in Footlist"},
+      {"one food more, in an object", ManyFoods(50001, 5, true), 0, 0,
+       "config.json lists more than 50000 foods in Footlist"},
       {"the longest food", ManyFoods(1, 1024), 0, 1, ""},
       {"a food a byte longer", ManyFoods(1, 1025), 0, 0,
        "config.json has a food longer than 1024 bytes in Footlist"},
