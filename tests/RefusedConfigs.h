@@ -36,13 +36,13 @@ struct RefusedConfig {
 
 inline const std::vector<RefusedConfig>& RefusedConfigs() {
   static const std::vector<RefusedConfig> cases = {
-      {"a file one byte over 64 MiB",
+      {"a file one byte over 4 MiB",
        "{}",
        "1:1",
        "(top level)",
-       "config.json is larger than 64 MiB (67108865 bytes)",
+       "config.json is larger than 4 MiB (4194305 bytes)",
        {},
-       (64 << 20) + 1},
+       (4 << 20) + 1},
       // The module reads nothing of these; its verdict, and so the checker's, is that they are too
       // deep, at the first level too many.
       {"nested too deep", AfterGeneral(R"("Footlist": )" + std::string(600, '[')), "2:524",
@@ -148,13 +148,13 @@ inline const std::vector<RefusedConfig>& RefusedConfigs() {
        "2:17",
        "Dinolist",
        P101 + "2, column 18: syntax error while parsing object key - invalid string: ill-formed "
-              "UTF-8 byte; last read: '\"Gl\xE9m'; expected string literal",
+              "UTF-8 byte; last read: '\"Gl\\xE9m'; expected string literal",
        {"the byte \\xE9 is not UTF-8", "save it as UTF-8"}},
       {"UTF-16 with its byte-order mark",
        std::string("\xFF\xFE{\0}\0", 6),
        "1:1",
        "(top level)",
-       P101 + "1, column 1: syntax error while parsing value - invalid literal; last read: '\xFF'",
+       P101 + "1, column 1: syntax error while parsing value - invalid literal; last read: '\\xFF'",
        {"saved as UTF-16", "save it as UTF-8"}},
       {"UTF-16 without a byte-order mark",
        std::string("{\0}\0", 4),
@@ -172,12 +172,13 @@ inline const std::vector<RefusedConfig>& RefusedConfigs() {
        R"(Dinolist/"A"/CuddleIntervalTime)",
        "[json.exception.out_of_range.406] number overflow parsing '1e999'",
        {"too large to read"}},
+      // A byte of no whole character shows as \xNN in the line.
       {"mark after a blank", " \xEF\xBB\xBF{}", "1:2", "(top level)",
        P101 +
-           "1, column 2: syntax error while parsing value - invalid literal; last read: ' \xEF'"},
+           "1, column 2: syntax error while parsing value - invalid literal; last read: ' \\xEF'"},
       {"mark given twice", "\xEF\xBB\xBF\xEF\xBB\xBF{}", "1:4", "(top level)",
        P101 + "1, column 4: syntax error while parsing value - invalid literal; last read: "
-              "'\xEF\xBB\xBF\xEF'"},
+              "'\xEF\xBB\xBF\\xEF'"},
       // The document is not an object.
       {"top-level array", "\n  []", "2:3", "(top level)", E306 + "array", {"one JSON object"}},
       {"top-level null", "null", "1:1", "(top level)", E306 + "null", {"one JSON object"}},

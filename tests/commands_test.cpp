@@ -59,11 +59,21 @@ TEST_F(Commands, AnAdministratorsReloadIsAnsweredInOpaqueWhite) {
   }
 }
 
+// The administrator flag alone decides, whatever the player's other flags.
 TEST_F(Commands, ANonAdministratorGetsNothingAndNothingIsReloaded) {
   WriteConfig(GoodConfig);
-  Game::SetAdmin(false);
-  EXPECT_TRUE(ConsoleReload().empty());
-  EXPECT_TRUE(SpeciesTable.empty());
+  const BitField flag = GetBitField(Game::LocalPlayer(), GameNames::IsAdmin);
+  const std::uint32_t admin = 1u << flag.bit_position;
+  const struct {
+    std::uint32_t flags;
+    bool reloads;
+  } cases[] = {{0, false}, {~admin, false}, {admin, true}};
+  for (const auto& c : cases) {
+    SpeciesTable.clear();
+    Game::LocalPlayer()->PlayerFlags = c.flags;
+    EXPECT_EQ(ConsoleReload().size(), c.reloads ? 1u : 0u) << c.flags;
+    EXPECT_EQ(SpeciesTable.size(), c.reloads ? 1u : 0u) << c.flags;
+  }
   EXPECT_TRUE(TakeLogLines().empty());
 }
 

@@ -1,8 +1,10 @@
 // Reading config.json into the running configuration, and the readers the detours use.
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 #include <optional>
 #include <set>
 
@@ -184,7 +186,7 @@ TEST_F(ConfigRead, DeepNestingIsRefusedPastTheBound) {
     int above = 0;  // containers still open where the deep value starts
     for (char c : place.before) above += c == '{' || c == '[' ? 1 : c == '}' || c == ']' ? -1 : 0;
     for (const bool arrays : {true, false}) {
-      for (const int depth : {MaxConfigDepth, MaxConfigDepth + 1, 1000000}) {
+      for (const int depth : {MaxConfigDepth, MaxConfigDepth + 1, 500000}) {
         SCOPED_TRACE(::testing::Message()
                      << place.where << (arrays ? ", arrays " : ", objects ") << depth << " deep");
         Put(place.before + nest(arrays, depth - above) + place.after);
@@ -205,6 +207,85 @@ TEST_F(ConfigRead, DeepNestingIsRefusedPastTheBound) {
   }
 }
 
+// Species named by number, each name of the given length, and given again as often as asked.
+std::string ManySpecies(std::size_t count, std::size_t name_bytes, int repeats = 0) {
+  std::string text = R"({"General": {}, "Dinolist": {)";
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string number = std::to_string(i);
+    const std::string name = std::string(name_bytes - number.size(), 'n') + number;
+    text += (i ? ", \"" : "\"") + name + "\": {" + Species + "}";
+    for (int k = 0; k < repeats; ++k) text += ", \"" + name + "\": 0";
+  }
+  return text + "}}";
+}
+
+// Foods of the given length as written, Type'Path'; as an object's members when keyed.
+std::string ManyFoods(std::size_t count, std::size_t bytes, bool keyed = false) {
+  const std::string food = "\"T'/" + std::string(bytes - 4, 'x') + "'\"";
+  std::string text = R"({"General": {}, "Footlist": )";
+  text += keyed ? "{" : "[";
+  for (std::size_t i = 0; i < count; ++i)
+    text += (i ? ", " : "") + (keyed ? "\"" + std::to_string(i) + "\": " : "") + food;
+  return text + (keyed ? "}}" : "]}");
+}
+
+// Each bound: a file at it loads, a file past it fails with its own line and changes nothing, soon.
+// Real configs are kilobytes.
+TEST_F(ConfigRead, BoundsTakeTheirEdgeAndRefuseWhatIsPast) {
+  std::string unread = R"({"General": {}, "Notes": [)";
+  while (unread.size() < MaxConfigBytes - 8) unread += "[0, {}],";
+  unread.back() = ']';
+  unread += '}';
+  const struct {
+    const char* what;
+    std::string text;
+    std::size_t species, foods;  // what a file that loads holds
+    std::string message;         // the line a file that fails logs
+    std::uintmax_t size = 0;     // the file made this large
+  } cases[] = {
+      {"a file of exactly 4 MiB", R"({"General": {}})", 0, 0, "", 4 << 20},
+      {"4 MiB the module does not read", unread, 0, 0, ""},
+      {"the most species", ManySpecies(50000, 6), 50000, 0, ""},
+      {"one species more", ManySpecies(50001, 6), 0, 0,
+       "config.json lists more than 50000 species in Dinolist"},
+      {"the most species, each given twice", ManySpecies(50000, 6, 1), 50000, 0, ""},
+      {"the longest species name", ManySpecies(1, 1024), 1, 0, ""},
+      {"a species name a byte longer", ManySpecies(1, 1025), 0, 0,
+       "config.json has a species name longer than 1024 bytes in Dinolist"},
+      {"the most foods", ManyFoods(50000, 5), 0, 50000, ""},
+      {"one food more", ManyFoods(50001, 5), 0, 0,
+       "config.json lists more than 50000 foods in Footlist"},
+      {"one food more, in an object", ManyFoods(50001, 5, true), 0, 0,
+       "config.json lists more than 50000 foods in Footlist"},
+      {"the longest food", ManyFoods(1, 1024), 0, 1, ""},
+      {"a food a byte longer", ManyFoods(1, 1025), 0, 0,
+       "config.json has a food longer than 1024 bytes in Footlist"},
+  };
+  LoadGood();
+  const Snapshot before = Running();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    Put(c.text, FileKind::Text, c.size);
+    const auto start = std::chrono::steady_clock::now();
+    const bool read = ReadConfig();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(took.count(), 10);  // well under a second on a quiet machine, without sanitizers
+    const auto lines = TakeLogLines();
+    if (c.message.empty()) {
+      EXPECT_TRUE(read);
+      EXPECT_EQ(lines, std::vector<std::string>{});
+      EXPECT_EQ(SpeciesTable.size(), c.species);
+      EXPECT_EQ(FoodList.size(), c.foods);
+      LoadGood();
+    } else {
+      EXPECT_FALSE(read);
+      ASSERT_EQ(lines.size(), 1u);
+      EXPECT_EQ(LogMessage(lines[0]), c.message);
+      ExpectSame(before, Running());
+    }
+  }
+}
+
 // A failure quotes what it stopped in; its line still stays within 1 KiB, cut with a mark.
 TEST_F(ConfigRead, LongTextIsCutInTheLog) {
   const std::string big(2'000'000, 'x');
@@ -216,7 +297,7 @@ TEST_F(ConfigRead, LongTextIsCutInTheLog) {
       {"string that never closes", WithGeneral(R"("Footlist": [")" + big),
        P101 + "1, column 2000032: syntax error while parsing value - invalid string: missing "
               "closing quote; last read: '\"xxx"},
-      {"food of megabytes", WithGeneral(R"("Footlist": [")" + big + R"("])"),
+      {"longest food", WithGeneral(R"("Footlist": [")" + std::string(MaxFoodBytes, 'x') + R"("])"),
        R"(Footlist element "xxx)"},
   };
   for (const auto& c : cases) {
@@ -231,7 +312,7 @@ TEST_F(ConfigRead, LongTextIsCutInTheLog) {
   }
 }
 
-TEST(LogText, CutAtACharacterBoundary) {
+TEST(LogText, EscapedAndCutAtACharacterBoundary) {
   const std::string fits(MaxLogText, 'a');
   const std::string short_mark = "... (cut, 961 bytes in all)";
   // A two-byte character that would straddle the cut goes whole.
@@ -241,16 +322,54 @@ TEST(LogText, CutAtACharacterBoundary) {
       std::string(keep - 1, 'a') + "\xC3\xA9" + std::string(1034 - keep - 1, 'b');
   const struct {
     std::string text, want;
+    std::size_t whole = 0;
   } cases[] = {
       {"", ""},
       {fits, fits},
       {fits + "a", std::string(MaxLogText - short_mark.size(), 'a') + short_mark},
       {wide, std::string(keep - 1, 'a') + mark},
+      // Control bytes, DEL and bytes of no well-formed character show as \xNN; characters stay.
+      {"a\nb\r\x1B[2J\x7F" + std::string(1, '\0') + "\\x41", "a\\x0Ab\\x0D\\x1B[2J\\x7F\\x00\\x41"},
+      {"last read: '\xFF\xFE'", "last read: '\\xFF\\xFE'"},
+      {"\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBF",
+       "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBF"},
+      {"\xC3 \xE2\x82 \xF0\x9F\x98 \xED\xA0\x80 \xC0\xAF \x80 \xF4\x90\x80\x80",
+       "\\xC3 \\xE2\\x82 \\xF0\\x9F\\x98 \\xED\\xA0\\x80 \\xC0\\xAF \\x80 \\xF4\\x90\\x80\\x80"},
+      // Escapes count as what they show: a short text of many control bytes is cut all the same.
+      {std::string(300, '\x01'),
+       [] {
+         std::string shown;
+         for (int i = 0; i < 233; ++i) shown += "\\x01";
+         return shown + "... (cut, 300 bytes in all)";
+       }()},
+      {std::string(MaxLogText - 2, 'a') + "\x01",
+       std::string(MaxLogText - 27, 'a') + "... (cut, 959 bytes in all)"},
+      // Only the start of a longer message.
+      {"abc", "abc... (cut, 5000 bytes in all)", 5000},
+      {"abc", "abc", 3},
   };
   for (const auto& c : cases) {
-    const std::string got = CutLogText(c.text);
+    const std::string got = CutLogText(c.text, c.whole);
     EXPECT_EQ(got, c.want);
     EXPECT_LE(got.size(), MaxLogText);
+  }
+  // Every place of the cut across a character of three and of four bytes and an escape: what
+  // would straddle it goes whole, and nothing of it is left.
+  const std::string long_mark = "... (cut, 1100 bytes in all)";
+  const std::size_t room = MaxLogText - long_mark.size();
+  for (const auto& [piece, shown] :
+       {std::pair<std::string, std::string>{"\xE2\x82\xAC", "\xE2\x82\xAC"},
+        {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
+        {"\x1B", "\\x1B"}}) {
+    for (std::size_t before = room - shown.size() - 1; before <= room; ++before) {
+      const std::string text =
+          std::string(before, 'a') + piece + std::string(1100 - before - piece.size(), 'b');
+      const bool whole = before + shown.size() <= room;
+      const std::string want =
+          std::string(before, 'a') +
+          (whole ? shown + std::string(room - before - shown.size(), 'b') : "") + long_mark;
+      EXPECT_EQ(CutLogText(text), want) << shown << " after " << before << " bytes";
+    }
   }
 }
 
@@ -368,34 +487,79 @@ TEST_F(ConfigRead, NumbersBecomeFloats) {
   EXPECT_TRUE(std::signbit(zero.species.at("A").CuddleIntervalTime));
 }
 
-// The parsed document itself, and what the parse noticed along the way.
-TEST(ConfigParse, RepeatedKeysAtEveryDepth) {
+// The parsed document itself, and what the parse noticed along the way. Of repeated keys the first
+// counts; of what the module does not read nothing is kept, and of what it reads for its type
+// alone, an empty value of that type.
+TEST(ConfigParse, KeepsWhatTheModuleReads) {
   const struct {
     const char* text;
     const char* want;
     std::vector<std::pair<std::string, int>> notes;
+    // What nestkeep-check's read keeps, where it differs: strings read for their type alone, whole,
+    // so that the checker can quote them.
+    const char* want_with_notes = nullptr;
   } cases[] = {
-      {R"({"a": 1, "a": 2, "b": 3})", R"({"a": 1, "b": 3})", {{R"("a")", 2}}},
-      {R"({"a": 1, "a": 2, "a": {"x": 1}})", R"({"a": 1})", {{R"("a")", 3}}},
-      {R"({"x": {"k": 1}, "y": {"k": 2}})", R"({"x": {"k": 1}, "y": {"k": 2}})", {}},
-      {R"({"D": {"A": {"i": 1, "i": 2}, "A": {"i": 3}}})",
-       R"({"D": {"A": {"i": 1}}})",
-       {{R"("D"/"A"/"i")", 2}, {R"("D"/"A")", 2}}},
+      {R"({"General": 1, "General": 2, "Footlist": 3})",
+       R"({"General": 1, "Footlist": 3})",
+       {{"General", 2}}},
+      {R"({"General": 1, "General": 2, "General": {"x": 1}})",
+       R"({"General": 1})",
+       {{"General", 3}}},
+      {R"({"Dinolist": {"A": {"CuddleIntervalTime": 1}, "B": {"CuddleIntervalTime": 2}}})",
+       R"({"Dinolist": {"A": {"CuddleIntervalTime": 1}, "B": {"CuddleIntervalTime": 2}}})",
+       {}},
+      {R"({"Dinolist": {"A": {"CuddleIntervalTime": 1, "CuddleIntervalTime": 2}, "A": {}}})",
+       R"({"Dinolist": {"A": {"CuddleIntervalTime": 1}}})",
+       {{R"(Dinolist/"A"/CuddleIntervalTime)", 2}, {R"(Dinolist/"A")", 2}}},
       // A dropped value with containers inside: the parse picks up again after it.
-      {R"({"a": [1, {"b": [2]}], "a": {"c": [[3], {"d": {}}]}, "z": 0})",
-       R"({"a": [1, {"b": [2]}], "z": 0})",
-       {{R"("a")", 2}}},
+      {R"({"Footlist": ["T'/A'"], "Footlist": {"c": [[3], {"d": {}}]}, "General": 0})",
+       R"({"Footlist": ["T'/A'"], "General": 0})",
+       {{"Footlist", 2}}},
       // Repeats inside a dropped value do not matter and are not noted.
-      {R"({"G": {"x": 1}, "G": {"y": 1, "y": 2}})", R"({"G": {"x": 1}})", {{R"("G")", 2}}},
-      {R"({"F": [{"a": 1, "a": 2}, {"a": 3}]})",
-       R"({"F": [{"a": 1}, {"a": 3}]})",
-       {{R"("F"/0/"a")", 2}}},
-      {R"([{"a": 1}, {"a": 2, "a": 3}])", R"([{"a": 1}, {"a": 2}])", {{R"(1/"a")", 2}}},
+      {R"({"General": {"ReplaceCuddleTypeWalk": 1}, "General": {"y": 1, "y": 2}})",
+       R"({"General": {"ReplaceCuddleTypeWalk": 1}})",
+       {{"General", 2}}},
+      // Repeats inside what the module does not read are noted all the same.
+      {R"({"Footlist": [{"a": 1, "a": 2}, {"a": 3}]})",
+       R"({"Footlist": [{}, {}]})",
+       {{R"(Footlist/0/"a")", 2}}},
+      {R"([{"a": 1}, {"a": 2, "a": 3}])", "[]", {{R"(1/"a")", 2}}},
+      {R"({"Notes": {"r": [1, {"s": 1, "s": 2}], "r": 2}, "Notes": 3})",
+       "{}",
+       {{R"("Notes"/"r"/1/"s")", 2}, {R"("Notes"/"r")", 2}, {R"("Notes")", 2}}},
+      // Unknown keys at every level go; values read for their type become empty.
+      {R"({"Extra": [1, {"x": 2}], "General": {"Note": "x", "ReplaceCuddleTypeWalk": [true]},
+          "Dinolist": {"A": [1], "B": "fast", "C": 5, "D": null,
+                       "E": {"CuddleIntervalTime": {"x": 1}, "CuddleIncreasePercent": "0.1",
+                             "Note": [1]}},
+          "Footlist": ["T'/A'", {"x": 1}, [1], 2, null]})",
+       R"({"General": {"ReplaceCuddleTypeWalk": []},
+           "Dinolist": {"A": [], "B": "", "C": 5, "D": null,
+                        "E": {"CuddleIntervalTime": {}, "CuddleIncreasePercent": ""}},
+           "Footlist": ["T'/A'", {}, [], 2, null]})",
+       {},
+       R"({"General": {"ReplaceCuddleTypeWalk": []},
+           "Dinolist": {"A": [], "B": "fast", "C": 5, "D": null,
+                        "E": {"CuddleIntervalTime": {}, "CuddleIncreasePercent": "0.1"}},
+           "Footlist": ["T'/A'", {}, [], 2, null]})"},
+      {R"({"General": "on", "Dinolist": "A", "Footlist": "T'/A'"})",
+       R"({"General": "", "Dinolist": "", "Footlist": "T'/A'"})",
+       {},
+       R"({"General": "on", "Dinolist": "A", "Footlist": "T'/A'"})"},
+      {R"({"General": [1], "Dinolist": true, "Footlist": {"b": "T'/B'", "a": [1]}})",
+       R"({"General": [], "Dinolist": true, "Footlist": {"b": "T'/B'", "a": []}})",
+       {}},
+      // Of an array of species only the first is read: the read fails after it.
+      {R"({"Dinolist": [{"CuddleIntervalTime": 1, "x": 2}, {"y": 1}, 3]})",
+       R"({"Dinolist": [{"CuddleIntervalTime": 1}]})",
+       {}},
+      {R"("a lone string")", R"("a lone string")", {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     ConfigNotes notes;
-    EXPECT_EQ(ParseConfigText(c.text, &notes), json::parse(c.want));
+    EXPECT_EQ(ParseConfigText(c.text, &notes),
+              json::parse(c.want_with_notes ? c.want_with_notes : c.want));
     std::vector<std::pair<std::string, int>> got;
     for (const auto& note : notes.repeated_keys) got.emplace_back(note.path, note.times);
     EXPECT_EQ(got, c.notes);
@@ -516,6 +680,49 @@ TEST_F(ConfigReaders, PickRandomFood) {
     seen.insert(out);
   }
   EXPECT_EQ(seen.size(), 3u);
+}
+
+// A runtime whose RAND_MAX is 32,767: the values given, then those of a linear congruential
+// generator of that range.
+struct ShortRand {
+  std::vector<int> given;
+  std::size_t next = 0;
+  std::uint32_t state = 1;
+  int operator()() {
+    if (next < given.size()) return given[next++];
+    state = state * 214013u + 2531011u;
+    return static_cast<int>((state >> 16) & 0x7FFF);
+  }
+};
+
+// Within one draw's range the index is the draw modulo the length; past it, draws are the digits
+// of one number, and a number in the last, partial run of the length is drawn again.
+TEST(RandomIndex, CombinesDrawsPastTheirRange) {
+  const struct {
+    std::uint64_t n;
+    std::vector<int> draws;
+    std::uint64_t want;
+  } cases[] = {
+      {1, {5}, 0},
+      {3, {32767}, 1},
+      {32768, {32767}, 32767},
+      {32769, {1, 2}, 1},
+      {40000, {1, 2}, 32770},
+      {40000, {32767, 10943}, 39999},  // the last number below the partial run
+      {40000, {32767, 10944, 0, 7}, 7},
+      {40000, {32767, 32767, 0, 5}, 5},
+      {(1u << 30) + 1, {1, 0, 0}, 1u << 30},
+  };
+  for (const auto& c : cases) {
+    ShortRand draw{c.draws};
+    EXPECT_EQ(RandomIndex(c.n, std::ref(draw), 32767), c.want) << c.n;
+    EXPECT_EQ(draw.next, c.draws.size()) << c.n;
+  }
+  // Entries past the range of one draw come up as often as their share.
+  ShortRand draw;
+  int past = 0;
+  for (int i = 0; i < 20000; ++i) past += RandomIndex(40000, std::ref(draw), 32767) >= 32768;
+  EXPECT_NEAR(past, 20000 * 7232 / 40000, 300);
 }
 
 TEST_F(ConfigReaders, IsWalkCuddleKept) {

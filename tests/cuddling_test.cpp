@@ -83,16 +83,32 @@ TEST_F(Cuddling, KindAndFoodFollowTheDecisionTable) {
   }
 }
 
-// The line names the path, but a path of any length still gives a line within 1 KiB.
-TEST_F(Cuddling, ALongFoodPathIsCutInItsLogLine) {
-  FoodList = {u"/Game/" + std::u16string(100000, u'x') + u"_C"};
-  Game::RequestCuddle(Baby(0.5f), Due, 1, game_food_);
-  std::vector<std::string> lines = TakeLogLines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_LE(lines[0].size(), 1024u);
-  EXPECT_THAT(lines[0],
-              ::testing::HasSubstr("[Nestkeep][error] can not create object blueprint /Game/xxx"));
-  EXPECT_THAT(lines[0], ::testing::EndsWith("x... (cut, 100040 bytes in all)"));
+// The line names the path as the module has it, but no path can break the line, forge another or
+// make it longer than 1 KiB.
+TEST_F(Cuddling, TheFoodLineShowsThePathSafely) {
+  const std::u16string clef = u"\U0001D11E";
+  std::u16string clefs;
+  for (int i = 0; i < 30000; ++i) clefs += clef;
+  const struct {
+    std::u16string path;
+    std::string ends;  // the line's end, after the logger's name and level
+  } cases[] = {
+      {u"/Game/" + std::u16string(100000, u'x') + u"_C", "x... (cut, 100040 bytes in all)"},
+      // Four bytes for each pair of units, counted without converting the rest.
+      {u"/" + clefs, "\xF0\x9D\x84\x9E... (cut, 120033 bytes in all)"},
+      {u"/Game/A\n01/01/26 00:00 [Nestkeep][error] forged\r\x1B[2J\x7F_C",
+       "blueprint /Game/A\\x0A01/01/26 00:00 [Nestkeep][error] forged\\x0D\\x1B[2J\\x7F_C"},
+  };
+  for (const auto& c : cases) {
+    FoodList = {c.path};
+    Game::RequestCuddle(Baby(0.5f), Due, 1, game_food_);
+    std::vector<std::string> lines = TakeLogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_LE(lines[0].size(), 1024u);
+    EXPECT_THAT(lines[0],
+                ::testing::HasSubstr("[Nestkeep][error] can not create object blueprint /"));
+    EXPECT_THAT(lines[0], ::testing::EndsWith(c.ends));
+  }
 }
 
 TEST_F(Cuddling, CompleteImprintingWaitsForMaturation) {

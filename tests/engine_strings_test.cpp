@@ -129,6 +129,12 @@ TEST_F(EngineStrings, ReadsBackAsUtf8) {
       {std::u16string{0xD83D}, "EF BF BD"},  // half a pair is no character
       {std::u16string{0xDE00, 0xD83D}, "EF BF BD EF BF BD"},
       {std::u16string{0xD83D, u'a'}, "EF BF BD 61"},
+      // The edges of the surrogate ranges.
+      {std::u16string{0xD7FF, 0xDC00}, "ED 9F BF EF BF BD"},
+      {std::u16string{0xD800, 0xDC00}, "F0 90 80 80"},
+      {std::u16string{0xDBFF, 0xE000}, "EF BF BD EE 80 80"},
+      {std::u16string{0xDC00, 0xDFFF}, "EF BF BD EF BF BD"},
+      {std::u16string{0xE000, 0xDC00}, "EE 80 80 EF BF BD"},
       {u"", ""},
   };
   for (const Case& c : cases) {

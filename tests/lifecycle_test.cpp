@@ -1,6 +1,7 @@
 // Loading and unloading the real module through the operating system's loader.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/sinks/ostream_sink.h>
 
 #include <filesystem>
@@ -74,12 +75,16 @@ TEST_F(Lifecycle, AttachStartsTheModuleOnceAndDetachUndoesIt) {
   EXPECT_TRUE(Sandbox::RconCommandNames().empty());
 }
 
-// Without a config the module logs its one line through the host's sinks, flushed at once. Once it
-// has gone, nothing of its code is left in what the host owns: the host still logs through its
-// shared sinks, and destroys them, as any server shuts down.
+// Without a config the module logs its one line through the host's sinks, flushed at once: a file
+// shows it while still open. Once the module has gone, nothing of its code is left in what the
+// host owns: the host still logs through its shared sinks, and destroys them, as any server shuts
+// down.
 TEST_F(Lifecycle, TheHostLogsAndShutsDownAfterTheModuleHasGone) {
+  const std::string log_file = (dir_ / "server.log").string();
+  Sandbox::AddLogSink(std::make_shared<spdlog::sinks::basic_file_sink_mt>(log_file));
   Load();
   ASSERT_EQ(LogLines().size(), 1u);  // there before anything else happens
+  EXPECT_EQ(ReadLines(log_file), LogLines());
   Unload();
   ASSERT_FALSE(Mapped());
   Sandbox::LogHostLine(spdlog::level::warn, "after the module");

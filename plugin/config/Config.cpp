@@ -26,8 +26,8 @@ bool FindSpecies(std::string name, std::pair<float, float>* out) {
 
 bool PickRandomFood(std::u16string* out) {
   if (!out || FoodList.empty()) return false;
-  const auto index = static_cast<std::uint64_t>(std::rand()) % FoodList.size();
-  *out = FoodList[index];
+  *out = FoodList[RandomIndex(
+      FoodList.size(), [] { return std::rand(); }, RAND_MAX)];
   return true;
 }
 

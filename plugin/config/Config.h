@@ -3,6 +3,7 @@
 // include this and nothing of the reading.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
@@ -29,6 +30,25 @@ bool ReadConfig();
 bool FindSpecies(std::string name, std::pair<float, float>* out);
 // Copies a food path drawn with rand(); false (out untouched) when the list is empty.
 bool PickRandomFood(std::u16string* out);
+
+// An index below n, from draw(), which gives 0 to draw_max alike (rand and RAND_MAX). Within the
+// range of one draw it is draw() % n. A longer list takes as many draws as it needs, as the digits
+// of one number; a number in the last, partial run of n would favour the first entries, so it is
+// drawn again, which happens rarely. Some runtimes' RAND_MAX is 32,767, far below a long list.
+// n is at most 2^32.
+template <typename Draw>
+std::uint64_t RandomIndex(std::uint64_t n, Draw draw, std::uint64_t draw_max) {
+  const std::uint64_t base = draw_max + 1;
+  if (n <= base) return static_cast<std::uint64_t>(draw()) % n;
+  for (;;) {
+    std::uint64_t value = 0, range = 1;
+    while (range < n) {
+      value = value * base + static_cast<std::uint64_t>(draw());
+      range *= base;
+    }
+    if (value < range - range % n) return value % n;
+  }
+}
 // True when walk requests stay as the game made them.
 bool IsWalkCuddleKept();
 

@@ -5,7 +5,6 @@
 // sees in the log, so the reading below keeps to the plain library calls that raise them.
 #include "plugin/config/ConfigFile.h"
 
-#include <map>
 #include <stdexcept>
 #include <string_view>
 
@@ -72,154 +71,6 @@ bool IsModuleKey(std::span<const KeyStep> path, std::size_t i) {
       return false;
   }
 }
-
-// Builds a document from the parser's events where the first occurrence of a key in an object
-// counts: the library's own builder keeps the last one. A later occurrence is dropped together
-// with everything nested in it.
-struct FirstKeyWins {
-  json& root;
-  ConfigNotes* notes;
-
-  struct Frame {
-    json* container;
-    // The keys of this object given more than once, each with its entry in notes.
-    std::map<std::string, std::size_t, std::less<>> repeats;
-    // For notes, which tell where a repeat is in the text: the container's place in the order
-    // containers open there, and the keys of this object read so far.
-    std::size_t ordinal;
-    std::size_t members;
-  };
-  std::vector<Frame> frames;
-  // For notes: the path of the innermost container, one step for each frame below the document.
-  KeyPath path;
-
-  std::string next_key;         // the key of an object member whose value comes next
-  json* next_member = nullptr;  // where that value goes, made when its key was read
-  bool skip_next = false;       // the value that comes next belongs to a repeated key
-  std::size_t skip_depth = 0;   // containers open inside a dropped value
-  std::size_t opened = 0;       // containers opened so far, dropped ones included
-
-  bool Skipping() const { return skip_depth > 0; }
-
-  // The path of a member of the innermost container, as a note shows it.
-  std::string NotePath(const std::string& member) {
-    path.emplace_back(member);
-    std::string text = KeyPathText(path);
-    path.pop_back();
-    return text;
-  }
-
-  // Puts a value where the parser stands: the document itself, the next element of an array, or
-  // the member of the key just read.
-  json& Place(json&& value) {
-    if (frames.empty()) {
-      root = std::move(value);
-      return root;
-    }
-    json& parent = *frames.back().container;
-    if (parent.is_array()) {
-      auto& elements = parent.get_ref<json::array_t&>();
-      elements.push_back(std::move(value));
-      return elements.back();
-    }
-    *next_member = std::move(value);
-    return *next_member;
-  }
-
-  // True when the value that starts now is dropped.
-  bool Drop() {
-    if (Skipping()) return true;
-    const bool drop = skip_next;
-    skip_next = false;
-    return drop;
-  }
-
-  bool Scalar(json&& value) {
-    if (!Drop()) Place(std::move(value));
-    return true;
-  }
-
-  bool Open(json&& empty) {
-    // Every later step may walk the document recursively; a bound here keeps that walk short. The
-    // containers open are the kept ones and those inside a dropped value.
-    if (frames.size() + skip_depth >= static_cast<std::size_t>(MaxConfigDepth))
-      throw std::runtime_error(std::string(ConfigTooDeep));
-    const std::size_t ordinal = opened++;
-    if (Drop()) {
-      ++skip_depth;
-      return true;
-    }
-    if (notes && !frames.empty()) {
-      const json& parent = *frames.back().container;
-      if (parent.is_array())
-        path.emplace_back(parent.size());
-      else
-        path.emplace_back(std::move(next_key));
-    }
-    frames.push_back({&Place(std::move(empty)), {}, ordinal, 0});
-    return true;
-  }
-
-  bool Close() {
-    if (Skipping()) {
-      --skip_depth;
-      return true;
-    }
-    frames.pop_back();
-    if (notes && !frames.empty()) path.pop_back();
-    return true;
-  }
-
-  // The parser's interface.
-  bool null() { return Scalar(json(nullptr)); }
-  bool boolean(bool value) { return Scalar(json(value)); }
-  bool number_integer(json::number_integer_t value) { return Scalar(json(value)); }
-  bool number_unsigned(json::number_unsigned_t value) { return Scalar(json(value)); }
-  bool number_float(json::number_float_t value, const json::string_t&) {
-    return Scalar(json(value));
-  }
-  bool string(json::string_t& value) { return Scalar(json(std::move(value))); }
-  bool binary(json::binary_t& value) { return Scalar(json(std::move(value))); }
-  bool start_object(std::size_t) { return Open(json::object()); }
-  bool end_object() { return Close(); }
-  bool start_array(std::size_t) { return Open(json::array()); }
-  bool end_array() { return Close(); }
-
-  bool key(json::string_t& name) {
-    if (Skipping()) return true;
-    Frame& frame = frames.back();
-    const std::size_t ordinal_in_object = frame.members++;
-    auto& members = frame.container->get_ref<json::object_t&>();
-    // try_emplace leaves the key alone when it is there already, so name still holds it below.
-    auto [member, added] = notes ? members.try_emplace(name) : members.try_emplace(std::move(name));
-    if (added) {
-      next_member = &member->second;
-      if (notes) next_key = std::move(name);
-      return true;
-    }
-    skip_next = true;
-    if (notes) {
-      auto seen = frame.repeats.find(name);
-      if (seen != frame.repeats.end()) {
-        ++notes->repeated_keys[seen->second].times;
-      } else {
-        frame.repeats.emplace(name, notes->repeated_keys.size());
-        notes->repeated_keys.push_back({NotePath(name), 2, frame.ordinal, ordinal_in_object});
-      }
-    }
-    return true;
-  }
-
-  [[noreturn]] bool parse_error(std::size_t position, const std::string&,
-                                const nlohmann::detail::exception& error) {
-    if (notes) notes->parse_stopped_after = position;
-    // The parser hands its parse errors and its number overflows here; both go on as the
-    // library would have thrown them.
-    if (auto* parse = dynamic_cast<const json::parse_error*>(&error)) throw *parse;
-    if (auto* range = dynamic_cast<const json::out_of_range*>(&error)) throw *range;
-    throw std::runtime_error(error.what());
-  }
-};
 
 }  // namespace
 
@@ -297,7 +148,7 @@ std::string ReadConfigFile(const std::string& path) {
       // that is not there.
       throw std::runtime_error(std::string(CantOpenConfig));
     case FileRead::TooLarge:
-      throw std::runtime_error("config.json is larger than 64 MiB (" + std::to_string(size) +
+      throw std::runtime_error(std::string(ConfigTooLarge) + " (" + std::to_string(size) +
                                " bytes)");
   }
   return text;
@@ -305,15 +156,6 @@ std::string ReadConfigFile(const std::string& path) {
 
 json ParseConfigFile(const std::string& path, ConfigNotes* notes) {
   return ParseConfigText(ReadConfigFile(path), notes);
-}
-
-json ParseConfigText(std::string_view text, ConfigNotes* notes) {
-  json doc;
-  FirstKeyWins builder{doc, notes, {}, {}, {}, nullptr, false, 0, 0};
-  // Not strict: the parser stops after the first complete value and leaves the rest unread. It
-  // skips a leading byte-order mark itself.
-  json::sax_parse(text.begin(), text.end(), &builder, json::input_format_t::json, false);
-  return doc;
 }
 
 std::vector<std::u16string> BuildFoodList(json& doc, ConfigNotes* notes) {

@@ -64,19 +64,38 @@ struct ConfigNotes {
   // byte offset; past the end when the text ended too soon).
   std::optional<std::size_t> parse_stopped_after;
   // A build step that failed: the path of the value it was reading. A member that is not there is
-  // named all the same.
+  // named all the same. A parse that a bound stopped: the path of the value past the bound.
   std::optional<KeyPath> fault;
 };
 
 // What a read of a file that cannot be opened fails with; nestkeep-check tells it apart by it.
 inline constexpr std::string_view CantOpenConfig = "Can't open config.json";
 
-// Bounds on what a read takes in, far beyond any real config (kilobytes; 10,000 species are about
-// 1 MB, nested four levels deep), so that no file can exhaust the server's memory or stack.
-inline constexpr std::uint64_t MaxConfigBytes = 64 << 20;
+// Bounds on what a read takes in, far beyond any real config (kilobytes, four levels deep, names of
+// tens of bytes; 10,000 species and 1,000 foods are about 1 MB), so that no file can exhaust the
+// server's memory or stack or hold up the game: what the module never reads is not kept, and the
+// costliest file a read accepts or refuses takes about a tenth of a second of processor time and
+// under 40 MB, which keeps a reload within a second on a busy two-core server. The file's own
+// bound is set by the costliest refusal, a string that never closes: the JSON library's message
+// for it quotes the string, and making it takes about eight times the file's size.
+inline constexpr std::uint64_t MaxConfigBytes = 4 << 20;
 inline constexpr int MaxConfigDepth = 512;
+inline constexpr std::size_t MaxSpecies = 50000;
+inline constexpr std::size_t MaxFoods = 50000;
+inline constexpr std::size_t MaxSpeciesNameBytes = 1024;
+inline constexpr std::size_t MaxFoodBytes = 1024;  // a food reference as written, Type'Path'
+// The lines a read logs when a file passes a bound.
+inline constexpr std::string_view ConfigTooLarge = "config.json is larger than 4 MiB";
 inline constexpr std::string_view ConfigTooDeep =
     "config.json is nested deeper than 512 levels of arrays and objects";
+inline constexpr std::string_view TooManySpecies =
+    "config.json lists more than 50000 species in Dinolist";
+inline constexpr std::string_view TooManyFoods =
+    "config.json lists more than 50000 foods in Footlist";
+inline constexpr std::string_view SpeciesNameTooLong =
+    "config.json has a species name longer than 1024 bytes in Dinolist";
+inline constexpr std::string_view FoodTooLong =
+    "config.json has a food longer than 1024 bytes in Footlist";
 
 // The full path of config.json under a server directory.
 std::string ConfigPath(const std::string& server_dir);
@@ -88,7 +107,9 @@ std::string ReadConfigFile(const std::string& path);
 // logs.
 nlohmann::json ParseConfigFile(const std::string& path, ConfigNotes* notes = nullptr);
 // Parses config text: the first value only, a leading byte-order mark skipped, and of repeated
-// keys the first kept.
+// keys the first kept. What the build steps never read is left out: keys the module does not
+// know, and every value it reads for its type alone (a setting that is no number, a section of
+// the wrong type, a top-level array), which becomes an empty value of that type.
 nlohmann::json ParseConfigText(std::string_view text, ConfigNotes* notes = nullptr);
 
 // The steps of reading a parsed document. Each throws the library's exception, or one of its own

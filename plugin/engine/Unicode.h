@@ -50,6 +50,21 @@ inline std::string Utf16ToUtf8(std::u16string_view units) {
   return out;
 }
 
+// The length in bytes of what Utf16ToUtf8 makes of units, without making it.
+inline std::size_t Utf8Length(std::u16string_view units) {
+  std::size_t length = 0;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char32_t u = units[i];
+    if (IsHighSurrogate(u) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
+      length += 4;
+      ++i;
+    } else {
+      length += u < 0x80 ? 1 : u < 0x800 ? 2 : 3;  // a lone surrogate becomes U+FFFD
+    }
+  }
+  return length;
+}
+
 // One UTF-8 sequence: its code point and its length in bytes. Bytes that do not start a
 // well-formed sequence give U+FFFD and length 0, so that each caller decides what ill-formed text
 // means to it: the module refuses it, the game's names carry on with a replacement character.

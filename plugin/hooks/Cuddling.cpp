@@ -4,10 +4,12 @@
 
 #include "plugin/config/Config.h"
 #include "plugin/engine/Strings.h"
+#include "plugin/engine/Unicode.h"
 #include "plugin/hooks/Hooks.h"
 #include "plugin/hooks/ImprintingRules.h"
 #include "plugin/host/Host.h"
 #include "plugin/lifecycle/Lifecycle.h"
+#include "plugin/lifecycle/LogLine.h"
 
 namespace {
 
@@ -15,9 +17,15 @@ constexpr std::uint8_t NoKind = 0;  // what a replaced walk request falls back t
 constexpr std::uint8_t FoodKind = 1;
 constexpr std::uint8_t WalkKind = 2;
 
+// The line shows at most MaxLogText bytes of the path, and every unit of it makes at least one
+// byte: no more units than that go through the engine's string, and of the rest only the length
+// is counted. The engine's string ends at the first zero unit, and so does the count.
 void LogFoodNotLoaded(const std::u16string& path) {
-  FString text(path.c_str());
-  LogError("can not create object blueprint " + FStringToUtf8(&text));
+  constexpr std::string_view Line = "can not create object blueprint ";
+  const std::u16string_view whole(path.c_str());
+  const std::u16string shown(whole.substr(0, MaxLogText));
+  FString text(shown.c_str());
+  LogError(std::string(Line) + FStringToUtf8(&text), Line.size() + Unicode::Utf8Length(whole));
 }
 
 void RescheduleCuddle(APrimalDinoCharacter* dino, double& due, std::uint8_t& kind, UObject*& food) {

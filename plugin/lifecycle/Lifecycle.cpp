@@ -12,9 +12,9 @@ std::shared_ptr<spdlog::logger>& PluginLogger() {
   return logger;
 }
 
-void LogError(std::string_view text) {
+void LogError(std::string_view text, std::size_t whole) {
   if (auto& logger = PluginLogger())
-    logger->log(spdlog::level::err, spdlog::string_view_t(CutLogText(text)));
+    logger->log(spdlog::level::err, spdlog::string_view_t(CutLogText(text, whole)));
 }
 
 void CreatePluginLogger() {

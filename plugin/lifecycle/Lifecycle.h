@@ -3,6 +3,7 @@
 
 #include <spdlog/logger.h>
 
+#include <cstddef>
 #include <memory>
 #include <string_view>
 
@@ -12,8 +13,9 @@ std::shared_ptr<spdlog::logger>& PluginLogger();
 void CreatePluginLogger();
 
 // Logs one error line: the text as it stands (never as a format pattern, as it may hold braces),
-// cut to the bound of a log line.
-void LogError(std::string_view text);
+// with control bytes and bytes that are not UTF-8 escaped, cut to the bound of a log line. When
+// the message is longer than what is shown of it, whole gives its length in bytes.
+void LogError(std::string_view text, std::size_t whole = 0);
 
 void PluginLoad();
 void PluginUnload();

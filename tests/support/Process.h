@@ -35,7 +35,8 @@ class ChildProcess {
   void Kill();
   // Asks it to shut down as a service manager would: SIGTERM, or on Windows the console's break.
   void Terminate();
-  // The most memory it has held resident so far, in bytes; nothing where that cannot be told.
+  // The most memory it has held resident so far, in bytes; nothing once it has ended, or where
+  // the system does not tell.
   std::optional<std::uint64_t> PeakMemory() const;
 
  private:

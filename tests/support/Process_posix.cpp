@@ -87,8 +87,9 @@ void ChildProcess::Terminate() {
 }
 
 std::optional<std::uint64_t> ChildProcess::PeakMemory() const {
+  if (!started_ || status_) return std::nullopt;
   std::ifstream status("/proc/" + std::to_string(process_) + "/status");
   for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;  // in kB
   return std::nullopt;
 }

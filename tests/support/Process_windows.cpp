@@ -135,9 +135,9 @@ void ChildProcess::Terminate() {
 }
 
 std::optional<std::uint64_t> ChildProcess::PeakMemory() const {
+  if (!started_ || status_) return std::nullopt;
   PROCESS_MEMORY_COUNTERS counters{};
-  if (!started_ ||
-      !K32GetProcessMemoryInfo(reinterpret_cast<HANDLE>(process_), &counters, sizeof counters))
+  if (!K32GetProcessMemoryInfo(reinterpret_cast<HANDLE>(process_), &counters, sizeof counters))
     return std::nullopt;
   return counters.PeakWorkingSetSize;
 }
