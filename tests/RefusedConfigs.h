@@ -41,8 +41,31 @@ inline const std::vector<RefusedConfig>& RefusedConfigs() {
        "1:1",
        "(top level)",
        "config.json is larger than 4 MiB (4194305 bytes)",
-       {},
+       {"a config is a few kilobytes"},
        (4 << 20) + 1},
+      // Past a bound the module reads no further: the checker points at the first value past it.
+      {"a species name past the longest",
+       AfterGeneral(R"("Dinolist": {"A": {}, ")" + std::string(1025, 'K') + R"(": {}})"),
+       "2:23",
+       R"(Dinolist/")" + std::string(64, 'K') + R"("...)",
+       "config.json has a species name longer than 1024 bytes in Dinolist",
+       {"named by its name tag"}},
+      {"a food past the longest",
+       AfterGeneral(R"("Footlist": ["T'/A'", "T'/)" + std::string(1022, 'x') + R"('"])"),
+       "2:23",
+       "Footlist/1",
+       "config.json has a food longer than 1024 bytes in Footlist",
+       {"a type word and an object path"}},
+      {"one food past the most",
+       [] {
+         std::string foods = R"("Footlist": [)";
+         for (int i = 0; i < 50000; ++i) foods += R"("T'/A'", )";
+         return AfterGeneral(foods + R"("T'/B'"])");
+       }(),
+       "2:450014",
+       "Footlist/50000",
+       "config.json lists more than 50000 foods in Footlist",
+       {"at most 50000 foods"}},
       // The module reads nothing of these; its verdict, and so the checker's, is that they are too
       // deep, at the first level too many.
       {"nested too deep", AfterGeneral(R"("Footlist": )" + std::string(600, '[')), "2:524",

@@ -262,7 +262,7 @@ struct ConfigBuilder {
     const std::size_t ordinal_in_object = frame.members++;
     const Slot slot = MemberSlot(frame.role, name);
     if (slot == Slot::Species && name.size() > MaxSpeciesNameBytes)
-      Refuse(SpeciesNameTooLong, name.substr(0, MaxSpeciesNameBytes));
+      Refuse(SpeciesNameTooLong, std::move(name));
     if (notes && !frame.keys.insert(name).second) {
       Repeat(frame, name, ordinal_in_object);
       return true;

@@ -75,6 +75,23 @@ std::optional<TextBefore> ParseFailed(std::string_view text, const std::exceptio
   return before;
 }
 
+// A bound of the module's that the parse passed: the module's failure, placed at the value (or
+// key) past it. The module reads no further, and neither does the check: what a file past a bound
+// holds would cost what the bound is there to spare.
+bool PassedBound(const std::exception& error, const ConfigNotes& notes, Problems& problems) {
+  Problem problem;
+  bool at_key = false;
+  if (!notes.fault || !ExplainBound(problem, error, at_key)) return false;
+  problem.error = true;
+  problem.stops_module = true;
+  problem.path = *notes.fault;
+  problem.want =
+      at_key ? problems.search.WantKey(problem.path) : problems.search.WantValue(problem.path);
+  problem.message = Logged(error);
+  problems.Keep(std::move(problem));
+  return true;
+}
+
 // Places every problem in one walk of the text that was read, and puts them in order: the
 // module's own failure first, the rest in the order of the text.
 void PlaceProblems(std::string_view text, const std::optional<TextBefore>& before,
@@ -146,6 +163,8 @@ FileReport CheckFile(const std::string& path, const CheckOptions& options) {
     }
     // Too large to be read: the document as a whole, and nothing of it checked.
     Problem* problem = problems.Add(true, "too-large");
+    bool at_key = false;
+    ExplainBound(*problem, error, at_key);
     problem->stops_module = true;
     problem->shown_path = KeyPathText({});
     problem->message = Logged(error);
@@ -155,16 +174,18 @@ FileReport CheckFile(const std::string& path, const CheckOptions& options) {
   }
   ConfigNotes notes;
   std::optional<TextBefore> before;
+  bool past_bound = false;
   try {
     doc = ParseConfigText(text, &notes);
   } catch (const std::exception& error) {
-    before = ParseFailed(text, error, notes, doc, problems, report);
+    past_bound = PassedBound(error, notes, problems);
+    if (!past_bound) before = ParseFailed(text, error, notes, doc, problems, report);
   }
   const std::size_t end = before ? before->read : text.size();
   WarnAboutUnknownKeys(text, end, problems);
   WarnAboutRepeatedKeys(notes, problems);
   std::optional<ConfigContents> contents;
-  if (!before) {
+  if (!before && !past_bound) {
     WarnAboutDocument(doc, problems);
     try {
       contents = BuildConfig(doc, &notes);

@@ -29,3 +29,7 @@ std::string WhichPlaceToTrust(const std::string& message, TextPlace place);
 // Fills in the kind and the hint of a build step's failure at problem's path, moving it to the
 // cause where that lies above; doc is the document the step read.
 void ExplainBuildFailure(Problem& problem, const std::exception& error, const nlohmann::json& doc);
+
+// A bound of the module's that the file passes (a size, a count, a length): the kind and a hint,
+// and whether the fault's path names a key rather than a value. False for any other failure.
+bool ExplainBound(Problem& problem, const std::exception& error, bool& at_key);

@@ -217,3 +217,41 @@ std::string WhichPlaceToTrust(const std::string& message, TextPlace place) {
          "\" is where it gave up reading; the mistake is at " + std::to_string(place.line) + ":" +
          std::to_string(place.column);
 }
+
+bool ExplainBound(Problem& problem, const std::exception& error, bool& at_key) {
+  // Real configs are kilobytes: a file past a bound is most likely not the config meant, or made
+  // by a program gone wrong.
+  static const struct {
+    std::string_view message;
+    const char* code;
+    bool key;
+    std::string hint;
+  } bounds[] = {
+      {ConfigTooLarge, "too-large", false,
+       "a config is a few kilobytes; the module reads files of up to " +
+           std::to_string(MaxConfigBytes >> 20) + " MiB: is this the right file?"},
+      {TooManySpecies, "too-many-species", true,
+       "the module takes at most " + std::to_string(MaxSpecies) +
+           " species; this is the first past them: list only the species of this server"},
+      {TooManyFoods, "too-many-foods", false,
+       "the module takes at most " + std::to_string(MaxFoods) +
+           " foods; this is the first past them: list each food once, or a few times to draw it "
+           "more often"},
+      {SpeciesNameTooLong, "species-name-too-long", true,
+       "a species is named by its name tag, a word or two; the module takes names of up to " +
+           std::to_string(MaxSpeciesNameBytes) + " bytes"},
+      {FoodTooLong, "food-too-long", false,
+       "a food is a type word and an object path, such as "
+       "Blueprint'/Game/Foods/Berries.Berries'; the module takes foods of up to " +
+           std::to_string(MaxFoodBytes) + " bytes"},
+  };
+  const std::string_view message = error.what();
+  for (const auto& bound : bounds) {
+    if (!message.starts_with(bound.message)) continue;
+    problem.code = bound.code;
+    problem.hint = bound.hint;
+    at_key = bound.key;
+    return true;
+  }
+  return false;
+}
