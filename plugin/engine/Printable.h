@@ -1,6 +1,7 @@
 // Text from a file or a name tag, made safe to print on one line of a terminal or a log: control
 // bytes and bytes that are not well-formed UTF-8 show as \xNN, so that nothing a config holds can
-// break a line, move the cursor or garble a terminal. Well-formed UTF-8 stays as it is.
+// break a line, forge another, move the cursor or garble a terminal or a sink that expects UTF-8.
+// Well-formed UTF-8 stays as it is.
 #pragma once
 
 #include <cstddef>
@@ -16,19 +17,38 @@ inline void AppendHexByte(std::string& out, unsigned char byte) {
   out += Hex[byte & 0xF];
 }
 
+// What text holds at one place, as it prints: a whole character of `length` bytes, or one byte
+// that shows as an escape.
+struct PrintablePiece {
+  std::size_t length;
+  bool escaped;
+
+  std::size_t Shown() const { return escaped ? 4 : length; }
+};
+
+inline PrintablePiece NextPrintablePiece(std::string_view text, std::size_t i) {
+  const auto byte = static_cast<unsigned char>(text[i]);
+  if (byte < 0x20 || byte == 0x7F) return {1, true};
+  if (byte < 0x80) return {1, false};
+  const std::size_t length = Unicode::DecodeUtf8(text, i).length;
+  return length ? PrintablePiece{length, false} : PrintablePiece{1, true};
+}
+
+inline void AppendPrintablePiece(std::string& out, std::string_view text, std::size_t i,
+                                 PrintablePiece piece) {
+  if (piece.escaped)
+    AppendHexByte(out, static_cast<unsigned char>(text[i]));
+  else
+    out.append(text.substr(i, piece.length));
+}
+
 inline std::string PrintableText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = Unicode::DecodeUtf8(text, i).length;
-    if (byte < 0x20 || byte == 0x7F || length == 0) {
-      AppendHexByte(out, byte);
-      ++i;
-    } else {
-      out.append(text.substr(i, length));
-      i += length;
-    }
+    const PrintablePiece piece = NextPrintablePiece(text, i);
+    AppendPrintablePiece(out, text, i, piece);
+    i += piece.length;
   }
   return out;
 }
