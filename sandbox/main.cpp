@@ -24,6 +24,7 @@
 #include "sandbox/console/Console.h"
 #include "sandbox/console/LineReader.h"
 #include "sandbox/demo/Demo.h"
+#include "sandbox/platform/CxxRuntime.h"
 #include "sandbox/platform/Process.h"
 #include "sandbox/platform/Streams.h"
 #include "sandbox/rcon/Server.h"
