@@ -26,6 +26,7 @@
 #include "sandbox/demo/Demo.h"
 #include "sandbox/platform/CxxRuntime.h"
 #include "sandbox/platform/Process.h"
+#include "sandbox/platform/Program.h"
 #include "sandbox/platform/Streams.h"
 #include "sandbox/rcon/Server.h"
 
@@ -175,6 +176,7 @@ void Print(const std::vector<std::string>& lines) {
 // end. The thread is never waited for: a read of standard input cannot be cancelled everywhere, so
 // the sandbox ends without it, and the queue it posts to outlives the sandbox's own use of it.
 void StartReadingInput(const std::shared_ptr<GameQueue>& queue, Server& server) {
+  Platform::ConsoleTakesCommands();
   std::thread([queue, &server] {
     auto post = [&](Console::InputLine line) {
       queue->Post([line = std::move(line), &server] {
@@ -203,6 +205,7 @@ void StartReadingInput(const std::shared_ptr<GameQueue>& queue, Server& server) 
 }  // namespace
 
 int main(int argc, char** argv) {
+  Platform::StartProgram("nestkeep-sandbox");
   Platform::RaiseDescriptorLimit();
   Platform::UseBinaryStandardOutput();
   Options o = ParseOptions(argc, argv);

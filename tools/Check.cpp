@@ -18,6 +18,7 @@
 #include "plugin/config/ConfigFile.h"
 #include "plugin/engine/Unicode.h"
 #include "plugin/lifecycle/LogLine.h"
+#include "sandbox/platform/Program.h"
 #include "tools/TextPlaces.h"
 
 using nlohmann::json;
@@ -342,12 +343,13 @@ int Run(int argc, char** argv) {
     }
     path = argv[i];
   }
-  return Check(path.value_or(ConfigPath(".")));
+  return Check(Platform::ShownPath(path.value_or(ConfigPath("."))));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  Platform::StartProgram("nestkeep-check");
   const int status = Run(argc, argv);
   // A verdict nobody could read is no verdict: a full disk or a closed pipe must not pass for 0.
   const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);

@@ -41,14 +41,11 @@ inline void WriteConfig(const std::filesystem::path& server, const std::string& 
   std::ofstream(ConfigPath(server), std::ios::binary) << text;
 }
 
-// Text's lines, without their line feeds; a carriage return before one goes too, as log lines end
-// so on Windows.
+// Text's lines, without their line feeds. A carriage return stays: every line of every program
+// ends with a line feed alone, on Windows too.
 inline std::vector<std::string> SplitLines(std::istream&& in) {
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 

@@ -1,0 +1,61 @@
+#include <conio.h>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "sandbox/platform/Program.h"
+
+namespace Platform {
+namespace {
+
+const char* ProgramName = "";
+bool WaitAtEnd = false;
+
+// Started from Explorer, a console program gets a console of its own, which closes as it ends;
+// started from a command prompt, it shares the prompt's. Automation that gives it pipes or files
+// gets no wait either way.
+bool HasConsoleOfItsOwn() {
+  DWORD mode = 0, processes[2];
+  return GetConsoleProcessList(processes, 2) == 1 &&
+         GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) &&
+         GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
+}
+
+void WaitForKey() {
+  if (!WaitAtEnd) return;
+  std::fflush(stderr);
+  std::printf(
+      "\n%s ran in a window of its own, which closes when you press a key. Run it from a "
+      "command prompt in the server folder to keep what it says; GUIDE.md says how.\n",
+      ProgramName);
+  std::fflush(stdout);
+  // Keys pressed while it ran are not the answer.
+  FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+  _getch();
+}
+
+}  // namespace
+
+void StartProgram(const char* name) {
+  // Text mode would write "\r\n" for each "\n". The C runtime has no line buffering: it takes
+  // _IOLBF for full buffering, so standard output goes out as each call writes it.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  std::setvbuf(stdout, nullptr, _IONBF, 0);
+  ProgramName = name;
+  WaitAtEnd = HasConsoleOfItsOwn();
+  std::atexit(WaitForKey);
+}
+
+void ConsoleTakesCommands() { WaitAtEnd = false; }
+
+std::string ShownPath(std::string path) {
+  std::replace(path.begin(), path.end(), '/', '\\');
+  return path;
+}
+
+}  // namespace Platform
