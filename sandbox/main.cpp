@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "plugin/engine/Unicode.h"
 #include "sandbox/console/Console.h"
 #include "sandbox/console/LineReader.h"
 #include "sandbox/demo/Demo.h"
@@ -66,10 +67,10 @@ T Number(const std::string& option, const std::string& text, unsigned long long 
   return static_cast<T>(value);
 }
 
-Options ParseOptions(int argc, char** argv) {
+Options ParseOptions(const std::vector<std::string>& args) {
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i], value;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string arg = args[i], value;
     bool has_value = false;
     if (auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
       value = arg.substr(eq + 1);
@@ -78,8 +79,8 @@ Options ParseOptions(int argc, char** argv) {
     }
     auto take = [&]() -> std::string {
       if (has_value) return value;
-      if (i + 1 >= argc) BadOption("missing value for " + arg);
-      return argv[++i];
+      if (i + 1 >= args.size()) BadOption("missing value for " + arg);
+      return args[++i];
     };
     if (arg == "--help") {
       std::fputs(Usage, stdout);
@@ -116,14 +117,15 @@ std::string DefaultModulePath() {
   const auto here = Platform::ProgramFolder();
   const auto beside = here / NESTKEEP_MODULE_FILE;
   const auto installed = here.parent_path() / "ArkApi/Plugins/Nestkeep" / NESTKEEP_MODULE_FILE;
-  return (std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside
-                                                                                 : installed)
-      .string();
+  auto path =
+      std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside : installed;
+  return Unicode::PathUtf8(path.make_preferred());
 }
 
 void ReadContent(const std::string& path) {
-  std::ifstream file(path);
-  if (!file || std::filesystem::is_directory(path)) BadOption("cannot read --content file " + path);
+  std::ifstream file(Unicode::Utf8Path(path));
+  if (!file || std::filesystem::is_directory(Unicode::Utf8Path(path)))
+    BadOption("cannot read --content file " + Platform::ShownPath(path));
   for (std::string line; std::getline(file, line);) {
     auto start = line.find_first_not_of(" \t\r");
     if (start == std::string::npos || line[start] == '#') continue;
@@ -205,10 +207,9 @@ void StartReadingInput(const std::shared_ptr<GameQueue>& queue, Server& server) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Platform::StartProgram("nestkeep-sandbox");
+  const std::vector<std::string> args = Platform::StartProgram("nestkeep-sandbox", argc, argv);
   Platform::RaiseDescriptorLimit();
-  Platform::UseBinaryStandardOutput();
-  Options o = ParseOptions(argc, argv);
+  Options o = ParseOptions(args);
 
   std::string password;
   if (o.password)
@@ -218,15 +219,16 @@ int main(int argc, char** argv) {
   if (o.rcon_port && password.empty())
     BadOption("RCON needs a password: --rcon-password or NESTKEEP_RCON_PASSWORD");
   if (o.password && !o.rcon_port) BadOption("--rcon-password without --rcon-port");
-  if (std::error_code error; o.dir && !std::filesystem::is_directory(*o.dir, error))
-    BadOption("--dir is not a directory: " + *o.dir);
+  if (std::error_code error;
+      o.dir && !std::filesystem::is_directory(Unicode::Utf8Path(*o.dir), error))
+    BadOption("--dir is not a directory: " + Platform::ShownPath(*o.dir));
 
   Console::SetModulePath(o.module ? *o.module : DefaultModulePath());
   if (o.log) {
     try {
       Sandbox::AddLogFile(*o.log);
     } catch (const std::exception& e) {
-      BadOption("cannot write --log file " + *o.log + ": " + e.what());
+      BadOption("cannot write --log file " + Platform::ShownPath(*o.log) + ": " + e.what());
     }
   }
   if (o.content) ReadContent(*o.content);

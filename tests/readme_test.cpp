@@ -86,8 +86,10 @@ TEST(Readme, TheSandboxTranscriptIsReal) {
 }
 
 TEST(Readme, TheCheckerSummaryIsReal) {
-  const std::vector<std::string> expected = Block("$ nestkeep-check examples/config.json");
+  std::vector<std::string> expected = Block("$ nestkeep-check examples/config.json");
   ASSERT_FALSE(expected.empty());
+  // The verdict names the file in the platform's own form.
+  expected.back() = Shown(expected.back());
   SandboxRun run = RunProgram("nestkeep-check", {"examples/config.json"}, "", SourceDir());
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(run.err.empty());

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -244,15 +245,12 @@ void PrintRefused(const std::string& file) {
 // opening a pipe would wait for a writer.
 std::string OpenFailure(const std::string& path) {
   std::error_code error;
-  const auto status = std::filesystem::status(path, error);
+  const auto status = std::filesystem::status(Unicode::Utf8Path(path), error);
   if (error) return error.message();
   if (std::filesystem::is_directory(status)) return "it is a directory";
   if (!std::filesystem::is_regular_file(status)) return "it is not a regular file";
   errno = 0;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    std::fclose(file);
-    return "it could not be read";
-  }
+  if (std::ifstream(Unicode::Utf8Path(path), std::ios::binary)) return "it could not be read";
   return std::strerror(errno);
 }
 
@@ -321,10 +319,10 @@ int Check(const std::string& path) {
 }
 
 // Reads the arguments and checks the file; gives the exit status.
-int Run(int argc, char** argv) {
+int Run(const std::vector<std::string>& args) {
   std::optional<std::string> path;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string_view arg = args[i];
     if (arg == "--help" || arg == "-h") {
       std::fputs(Usage, stdout);
       return 0;
@@ -334,14 +332,14 @@ int Run(int argc, char** argv) {
       return 0;
     }
     if (arg.size() > 1 && arg[0] == '-') {
-      std::fprintf(stderr, "nestkeep-check: unknown option %s (see --help)\n", argv[i]);
+      std::fprintf(stderr, "nestkeep-check: unknown option %s (see --help)\n", args[i].c_str());
       return 2;
     }
     if (path) {
       std::fprintf(stderr, "nestkeep-check: one file at a time (see --help)\n");
       return 2;
     }
-    path = argv[i];
+    path = args[i];
   }
   return Check(Platform::ShownPath(path.value_or(ConfigPath("."))));
 }
@@ -349,8 +347,7 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Platform::StartProgram("nestkeep-check");
-  const int status = Run(argc, argv);
+  const int status = Run(Platform::StartProgram("nestkeep-check", argc, argv));
   // A verdict nobody could read is no verdict: a full disk or a closed pipe must not pass for 0.
   const bool written = std::fflush(stdout) == 0 && !std::ferror(stdout);
   if (!written || std::fflush(stderr) != 0 || std::ferror(stderr)) {

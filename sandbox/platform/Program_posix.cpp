@@ -4,8 +4,11 @@
 
 namespace Platform {
 
-// A program here runs in a terminal of someone else's making, or in none: it never waits at its end.
-void StartProgram(const char*) { std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ); }
+// A program here runs in a terminal of someone else's making, or in none: it never waits.
+std::vector<std::string> StartProgram(const char*, int argc, char** argv) {
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
+  return {argv, argv + argc};
+}
 void ConsoleTakesCommands() {}
 
 std::string ShownPath(std::string path) { return path; }

@@ -2,11 +2,15 @@
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+// After windows.h, whose declarations it uses.
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
+#include "plugin/engine/Unicode.h"
 #include "sandbox/platform/Program.h"
 
 namespace Platform {
@@ -25,6 +29,23 @@ bool HasConsoleOfItsOwn() {
          GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode);
 }
 
+UINT ConsolePage = 0;
+
+// The console goes on serving the command prompt it was started from.
+void RestoreConsolePage() { SetConsoleOutputCP(ConsolePage); }
+
+// The arguments as the command line has them in UTF-16, split the way the C runtime splits them.
+std::vector<std::string> CommandLine() {
+  int count = 0;
+  wchar_t** words = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 0; words && i < count; ++i)
+    args.push_back(
+        Unicode::Utf16ToUtf8(std::u16string(words[i], words[i] + std::wcslen(words[i]))));
+  LocalFree(words);
+  return args;
+}
+
 void WaitForKey() {
   if (!WaitAtEnd) return;
   std::fflush(stderr);
@@ -40,15 +61,22 @@ void WaitForKey() {
 
 }  // namespace
 
-void StartProgram(const char* name) {
+std::vector<std::string> StartProgram(const char* name, int, char**) {
   // Text mode would write "\r\n" for each "\n". The C runtime has no line buffering: it takes
   // _IOLBF for full buffering, so standard output goes out as each call writes it.
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
   std::setvbuf(stdout, nullptr, _IONBF, 0);
+  // A console shows the bytes written in its code page, which is not UTF-8 unless told so.
+  if (const UINT page = GetConsoleOutputCP(); page != 0 && page != CP_UTF8) {
+    ConsolePage = page;
+    SetConsoleOutputCP(CP_UTF8);
+    std::atexit(RestoreConsolePage);
+  }
   ProgramName = name;
   WaitAtEnd = HasConsoleOfItsOwn();
   std::atexit(WaitForKey);
+  return CommandLine();
 }
 
 void ConsoleTakesCommands() { WaitAtEnd = false; }

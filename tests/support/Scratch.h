@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plugin/config/ConfigFile.h"
+#include "plugin/engine/Unicode.h"
 
 // A fresh name under the system's temporary folder, unique to this test run and named for what
 // it holds; nothing is made there.
@@ -22,12 +23,13 @@ inline std::filesystem::path ScratchPath(std::string_view what) {
   }();
   static int serial = 0;
   return std::filesystem::temp_directory_path() /
-         ("nestkeep-" + std::string(what) + "-" + run + "-" + std::to_string(++serial));
+         Unicode::Utf8Path("nestkeep-" + std::string(what) + "-" + run + "-" +
+                           std::to_string(++serial));
 }
 
 // Where the server in folder keeps the module's config, as the module finds it.
 inline std::filesystem::path ConfigPath(const std::filesystem::path& server) {
-  return ConfigPath(server.string());
+  return Unicode::Utf8Path(ConfigPath(Unicode::PathUtf8(server)));
 }
 
 // A fresh server folder under ScratchPath(what), with the module's folder made in it.
