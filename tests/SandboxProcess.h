@@ -83,18 +83,33 @@ class LiveSandbox {
   explicit LiveSandbox(const std::vector<std::string>& options)
       : base_(RunFiles()),
         child_(std::make_unique<ChildProcess>(ProgramPath("nestkeep-sandbox"), options,
-                                              base_ + ".out", base_ + ".err")) {}
+                                              base_ + ".out", base_ + ".err", "", true)) {}
 
   // Types lines and waits until standard output holds at least lines_out lines in all. The deadline
   // is generous: a sanitized build on a busy machine reads a large bad file slowly.
   bool Type(const std::string& lines, std::size_t lines_out) {
-    child_->Write(lines);
+    Write(lines);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (ReadLines(base_ + ".out").size() < lines_out) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
+  }
+
+  // Writes to its standard input, waiting while it does not read; false once it no longer reads.
+  bool Write(std::string_view bytes) { return child_->Write(bytes); }
+  std::vector<std::string> Out() const { return ReadLines(base_ + ".out"); }
+  std::optional<std::uint64_t> PeakMemory() const { return child_->PeakMemory(); }
+
+  // Stops it as a service manager would, and gives how long it took to end. Writing to it may go
+  // on meanwhile, and fails once it has ended.
+  SandboxRun Terminate(std::chrono::duration<double>& took) {
+    const auto start = std::chrono::steady_clock::now();
+    child_->Terminate();
+    const int status = child_->Wait(std::chrono::seconds(60)).value_or(-1);
+    took = std::chrono::steady_clock::now() - start;
+    return Collect(status, base_);
   }
 
   SandboxRun Finish() {

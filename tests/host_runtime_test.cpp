@@ -151,9 +151,11 @@ TEST_F(HostRuntime, CommandsMatchTheirFirstWordInAnyCase) {
   });
   EXPECT_TRUE(Sandbox::RunConsoleCommand(Game::LocalPlayer(), "nestkeep.RELOAD now"));
   EXPECT_TRUE(Sandbox::RunConsoleCommand(Game::LocalPlayer(), "  Nestkeep.reload"));
+  EXPECT_TRUE(Sandbox::RunConsoleCommand(Game::LocalPlayer(), "Nestkeep.reload\r\n"));
   EXPECT_FALSE(Sandbox::RunConsoleCommand(Game::LocalPlayer(), "Nestkeep.reloaded"));
   EXPECT_FALSE(Sandbox::RunRconCommand(nullptr, 1, "Nestkeep.reload"));
-  EXPECT_EQ(seen, (std::vector<std::string>{"nestkeep.RELOAD now", "  Nestkeep.reload"}));
+  EXPECT_EQ(seen, (std::vector<std::string>{"nestkeep.RELOAD now", "  Nestkeep.reload",
+                                            "Nestkeep.reload\r\n"}));
   EXPECT_TRUE(ArkApi::GetCommands().RemoveConsoleCommand(name));
   EXPECT_FALSE(Sandbox::RunConsoleCommand(Game::LocalPlayer(), "Nestkeep.reload"));
   EXPECT_FALSE(ArkApi::GetCommands().RemoveConsoleCommand(name));

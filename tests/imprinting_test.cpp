@@ -4,6 +4,8 @@
 #include <iomanip>
 #include <limits>
 
+#include "plugin/hooks/Forecast.h"
+#include "plugin/hooks/ImprintingRules.h"
 #include "tests/Fixture.h"
 
 namespace {
@@ -79,6 +81,75 @@ TEST_F(Imprinting, LeavesNoEngineBlockBehind) {
     Game::AddImprinting(baby, 0.1f);
   }
   EXPECT_EQ(Sandbox::LiveBlocks(), before);
+}
+
+using Outcome = ImprintingForecast::Outcome;
+
+// A newborn cuddled one cuddle at a time with the detours' arithmetic: what the forecast must
+// come to, however it gets there.
+ImprintingForecast CuddledOneAtATime(float increase) {
+  ImprintingForecast raised;
+  float quality = 0;
+  while (!IsImprintingComplete(quality)) {
+    const float next = quality + CutGain(quality, increase);
+    if (!(next > quality)) return {Outcome::Stalls, raised.cuddles, 0, quality};
+    quality = next;
+    ++raised.cuddles;
+  }
+  return raised;
+}
+
+TEST(Forecast, ComesToWhatCuddlingOneAtATimeDoes) {
+  const float smallest_that_stalls = std::ldexp(1.0f, -25);  // half a float's step below 1
+  constexpr std::uint64_t AsCuddled = ~std::uint64_t{0};     // as one cuddle at a time comes to
+  const struct Case {
+    float interval, increase;
+    Outcome outcome;
+    std::uint64_t cuddles;
+    double seconds;  // -1: the cuddles times the interval in seconds
+    float stalls_at = 0;
+  } cases[] = {
+      {15, 0.125f, Outcome::Full, 8, 7200},
+      {60, 0.1f, Outcome::Full, 10, 36000},
+      {8, 0.3f, Outcome::Full, 4, 1920},  // the last gain cut at full
+      {-2, 0.5f, Outcome::Full, 2, 0},    // due at once
+      {1, NaN, Outcome::Full, 1, 60},     // the cut passes what is left
+      {1e37f, 0.5f, Outcome::NeverDue, 0, 0},
+      {5, 0, Outcome::NoGain, 0, 0},
+      {5, -0.1f, Outcome::NoGain, 0, 0},
+      {1e-30f, 1e-10f, Outcome::Stalls, AsCuddled, 0, std::ldexp(1.0f, -9)},
+      {1, smallest_that_stalls, Outcome::Stalls, AsCuddled, 0, 0.5f},
+      // Millions of cuddles, where the forecast jumps over runs of equal steps: a tie that rounds
+      // the first step of a binade apart from the rest, and plain ones.
+      {1, std::nextafter(smallest_that_stalls, 1.0f), Outcome::Full, AsCuddled, -1},
+      {1, 3 * std::ldexp(1.0f, -26), Outcome::Full, AsCuddled, -1},
+      {1, 1e-6f, Outcome::Full, AsCuddled, -1},
+      {2.5f, 7.3e-5f, Outcome::Full, AsCuddled, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "interval " << c.interval << " increase " << c.increase);
+    const ImprintingForecast forecast = ForecastImprinting({c.interval, c.increase});
+    const std::uint64_t cuddles =
+        c.cuddles == AsCuddled ? CuddledOneAtATime(c.increase).cuddles : c.cuddles;
+    EXPECT_EQ(forecast.outcome, c.outcome);
+    EXPECT_EQ(forecast.cuddles, cuddles);
+    if (c.outcome == Outcome::Full) {
+      EXPECT_EQ(forecast.seconds, c.seconds >= 0 ? c.seconds : cuddles * double{c.interval * 60});
+    }
+    EXPECT_EQ(forecast.stalls_at, c.stalls_at);
+  }
+}
+
+TEST(Forecast, DurationsReadAsPeopleCountThem) {
+  const struct {
+    double seconds;
+    std::string text;
+  } cases[] = {{2670, "45 min"},
+               {7200, "2h 00m"},
+               {172740, "47h 59m"},
+               {288000, "3d 08h"},
+               {1e300, "over a million days"}};
+  for (const auto& c : cases) EXPECT_EQ(DurationText(c.seconds), c.text) << c.seconds;
 }
 
 }  // namespace

@@ -87,10 +87,12 @@ class GameThread {
   std::thread thread_;
 };
 
-// The test's client: its password, and five seconds for every wait.
+// The test's client: its password, and five seconds for every wait; from 127.0.0.1 unless another
+// loopback address is given.
 class Client : public RconClient {
  public:
-  explicit Client(std::uint16_t port) : RconClient(port, 5s) {}
+  explicit Client(std::uint16_t port, const std::string& source = "")
+      : RconClient(port, 5s, source) {}
   bool Authenticate(std::int32_t id = 1) { return RconClient::Authenticate(Password, id); }
 };
 
@@ -182,7 +184,7 @@ class RconServer : public testing::Test {
     return warnings_;
   }
 
-  const Rcon::Limits limits_ = ShortLimits();
+  Rcon::Limits limits_ = ShortLimits();
   GameThread game_;
   std::uint16_t port_ = 0;
   std::atomic<bool> off_game_thread_{false};
@@ -582,74 +584,85 @@ TEST_F(RconServer, DeadlinesCloseOnlyStalledOrUnauthenticatedConnections) {
 
 struct CapCase {
   const char* name;
-  bool authenticate;  // the connections that take every slot
-  bool close_one;     // else their authentication deadline frees the slots
+  // Which of the connections that take every slot authenticate, by their order of opening.
+  bool first_authenticates, rest_authenticate;
 };
 
-TEST_F(RconServer, ConnectionsPastTheCapAreClosedAtAccept) {
-  for (const CapCase& k : {CapCase{"AuthenticatedPanels", true, true},
-                           CapCase{"UnauthenticatedSockets", false, false}}) {
+// Past the cap, the connection that has waited longest without authenticating makes room; only
+// when every connection has authenticated is the new one closed. No connection here reaches its
+// authentication deadline, so only making room closes one.
+TEST_F(RconServer, PastTheCapTheLongestWaitingUnauthenticatedMakesRoom) {
+  Rcon::StopServer();
+  limits_.auth_deadline = 30s;
+  Start();
+  for (const CapCase& k :
+       {CapCase{"AuthenticatedPanels", true, true}, CapCase{"UnauthenticatedSockets", false, false},
+        CapCase{"APanelThenSockets", true, false}}) {
     SCOPED_TRACE(k.name);
     std::vector<std::unique_ptr<Client>> held;
-    for (std::int32_t i = 0; i < static_cast<std::int32_t>(limits_.max_connections); ++i) {
+    for (std::size_t i = 0; i < limits_.max_connections; ++i) {
       held.push_back(std::make_unique<Client>(port_));
-      if (k.authenticate) {
-        ASSERT_TRUE(held.back()->Authenticate(i));
+      if (i == 0 ? k.first_authenticates : k.rest_authenticate) {
+        ASSERT_TRUE(held.back()->Authenticate(static_cast<std::int32_t>(i)));
       }
     }
-    Client extra(port_);
-    extra.Send(Auth(99));
-    EXPECT_TRUE(extra.Closed());
+    if (k.first_authenticates && k.rest_authenticate) {
+      Client extra(port_);
+      extra.Send(Auth(99));
+      EXPECT_TRUE(extra.Closed());
+    } else {
+      // Each newcomer closes the longest waiting of the unauthenticated, in turn.
+      std::vector<std::unique_ptr<Client>> newcomers;
+      for (std::size_t n = 0; n < 2; ++n) {
+        newcomers.push_back(std::make_unique<Client>(port_));
+        ASSERT_TRUE(newcomers.back()->Authenticate(99));
+        EXPECT_TRUE(held[n + (k.first_authenticates ? 1 : 0)]->Closed()) << "newcomer " << n;
+      }
+    }
     for (std::size_t i = 0; i < held.size(); ++i) {
+      if (i == 0 ? !k.first_authenticates : !k.rest_authenticate) continue;
       const auto id = static_cast<std::int32_t>(i);
-      if (k.authenticate) {
-        held[i]->Send(Echo(id));
-        ExpectPacket(held[i]->Read(), id, 0, std::to_string(id));
-      } else {
-        EXPECT_TRUE(held[i]->Closed());
-      }
+      held[i]->Send(Echo(id));
+      ExpectPacket(held[i]->Read(), id, 0, std::to_string(id));
     }
-    if (k.close_one) held.pop_back();
+    held.pop_back();
     EXPECT_TRUE(ServedWithin(port_, 2s));
   }
 }
 
-enum class Attempt { WrongPassword, WrongReauthentication, CommandFirst };
-
+// Attempts to authenticate, one a letter, each on a connection of its own:
+//   w  a wrong password on a connection opened then, from 127.0.0.1;
+//   l  the same from another loopback address, a new one each time;
+//   W  a wrong password on a connection opened before the first attempt;
+//   r  the right password on a connection opened before the first attempt;
+//   R  a wrong password again on a connection that authenticated before the first attempt;
+//   c  a command before authenticating, on a connection opened then;
+//   .  a pause longer than the window in which failures count.
+// What each attempt gets, one a letter: "-" the refusal answer, "x" the connection closed with
+// no answer.
 struct RefusalCase {
   const char* name;
-  Attempt attempt;
-  int first;  // attempts, each on a connection of its own
-  std::chrono::milliseconds pause;
-  int second;       // attempts after the pause
-  bool open_first;  // every connection opened before any attempt
+  std::string attempts;
+  std::string answers;
   bool refused;
 };
 
-void Fail(Attempt attempt, Client& c) {
-  if (attempt == Attempt::WrongReauthentication) {
-    ASSERT_TRUE(c.Authenticate(5));
-  }
-  c.Send(6, attempt == Attempt::CommandFirst ? Rcon::ExecRequest : Rcon::AuthRequest, "wrong");
-  ExpectPacket(c.Read(), Rcon::RefusedId, Rcon::AuthAnswer, "");
-  EXPECT_TRUE(c.Closed());
-}
-
 TEST_F(RconServer, RepeatedFailuresRefuseTheAddressForAWhile) {
-  const std::string line = "RCON: 127.0.0.1 refused for 0.5 s after 10 failed authentications";
-  for (const RefusalCase& k : {
-           RefusalCase{"NineWrongPasswords", Attempt::WrongPassword, 9, 0ms, 0, false, false},
-           RefusalCase{"TenWrongPasswords", Attempt::WrongPassword, 10, 0ms, 0, false, true},
-           RefusalCase{"TenWrongReauthentications", Attempt::WrongReauthentication, 10, 0ms, 0,
-                       false, true},
-           RefusalCase{"TenSpreadWiderThanTheWindow", Attempt::WrongPassword, 5, 1200ms, 5, false,
-                       false},
-           RefusalCase{"TenCommandsBeforeAuthenticating", Attempt::CommandFirst, 10, 0ms, 0, false,
-                       false},
-           // Connections accepted before the refusal still fail; the one refusal is logged once.
-           RefusalCase{"TwentyOnConnectionsOpenedBefore", Attempt::WrongPassword, 20, 0ms, 0, true,
-                       true},
-       }) {
+  const std::string line =
+      "RCON: loopback (127.0.0.0/8 and ::1) refused for 0.5 s after 10 failed authentications";
+  const std::vector<RefusalCase> cases = {
+      {"NineWrongPasswords", "wwwwwwwww", "---------", false},
+      {"TenWrongPasswords", "wwwwwwwwww", "----------", true},
+      {"TenWrongReauthentications", "RRRRRRRRRR", "----------", true},
+      {"TenSpreadWiderThanTheWindow", "wwwww.wwwww", "----------", false},
+      {"TenCommandsBeforeAuthenticating", "cccccccccc", "----------", false},
+      {"TenFromAcrossLoopback", "llllllllll", "----------", true},
+      // An answer to a guess on a connection accepted before the refusal, of either kind, would
+      // tell whether it was right: they get none.
+      {"GuessesOnConnectionsOpenedBefore", "WWWWWWWWWWWWRR", "----------xxxx", true},
+      {"TheRightPasswordAfterTheRefusal", "WWWWWWWWWWr", "----------x", true},
+  };
+  for (const RefusalCase& k : cases) {
     SCOPED_TRACE(k.name);
     Rcon::StopServer();
     {
@@ -659,24 +672,40 @@ TEST_F(RconServer, RepeatedFailuresRefuseTheAddressForAWhile) {
     Start();
     Client bystander(port_);
     ASSERT_TRUE(bystander.Authenticate());
-    for (int group = 0; group < 2; ++group) {
-      if (group == 1) std::this_thread::sleep_for(k.pause);
-      const int count = group == 0 ? k.first : k.second;
-      std::vector<std::unique_ptr<Client>> opened;
-      for (int i = 0; i < count && k.open_first; ++i)
+    std::vector<std::unique_ptr<Client>> opened;
+    for (char attempt : k.attempts) {
+      if (attempt == 'W' || attempt == 'r' || attempt == 'R')
         opened.push_back(std::make_unique<Client>(port_));
-      for (int i = 0; i < count; ++i) {
-        auto c = k.open_first ? std::move(opened[static_cast<std::size_t>(i)])
-                              : std::make_unique<Client>(port_);
-        Fail(k.attempt, *c);
-        if (HasFatalFailure()) return;
+      if (attempt == 'R') {
+        ASSERT_TRUE(opened.back()->Authenticate(5));
       }
     }
+    std::size_t answer = 0, next_opened = 0;
+    for (char attempt : k.attempts) {
+      if (attempt == '.') {
+        std::this_thread::sleep_for(limits_.failure_window + 200ms);
+        continue;
+      }
+      std::unique_ptr<Client> c;
+      if (attempt == 'W' || attempt == 'r' || attempt == 'R')
+        c = std::move(opened[next_opened++]);
+      else
+        c = std::make_unique<Client>(port_,
+                                     attempt == 'l' ? "127.0.1." + std::to_string(answer + 2) : "");
+      if (attempt == 'c')
+        c->Send(6, Rcon::ExecRequest, "echo sneaky");
+      else
+        c->Send(6, Rcon::AuthRequest, attempt == 'r' ? Password : "wrong");
+      if (k.answers[answer++] == '-')
+        ExpectPacket(c->Read(), Rcon::RefusedId, Rcon::AuthAnswer, "");
+      EXPECT_TRUE(c->Closed()) << "attempt " << answer;
+      if (HasFatalFailure()) return;
+    }
     if (k.refused) {
-      for (int i = 0; i < 3; ++i) {
-        Client refused(port_);
+      for (const char* from : {"", "127.0.0.1", "127.200.0.9"}) {
+        Client refused(port_, from);
         refused.Send(Auth(7));
-        EXPECT_TRUE(refused.Closed()) << "attempt " << i << " during the refusal";
+        EXPECT_TRUE(refused.Closed()) << "from " << from << " during the refusal";
       }
       for (int i = 0; i < 200 && Warnings().empty(); ++i) std::this_thread::sleep_for(10ms);
       bystander.Send(Echo(8));

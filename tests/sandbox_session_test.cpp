@@ -3,16 +3,22 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
+#include <regex>
+#include <thread>
 
 #include "plugin/engine/Unicode.h"
 #include "sandbox/console/LineReader.h"
 #include "tests/SandboxProcess.h"
 #include "tests/support/Match.h"
 #include "tests/support/NonRegularFile.h"
+#include "tests/support/RconClient.h"
 
 namespace {
 
@@ -54,11 +60,24 @@ TEST_F(Session, LoadsUnloadsAndCountsEngineBlocks) {
 }
 
 TEST_F(Session, OptionsAndExitStatus) {
+  // Things at a path that no option naming a file takes; where the platform has none, their rows
+  // are left out.
+  const std::string pipe = (dir_ / "pipe").string(), zero = (dir_ / "zero").string();
+  const bool special = MakePipeAt(pipe) && MakeLinkToEndlessDevice(zero);
+  const std::string content = (dir_ / "content.txt").string();
+  const std::string content_over = (dir_ / "content-over.txt").string();
+  std::ofstream(content_over).close();
+  std::filesystem::resize_file(content_over, (64 << 20) + 1);
+  std::ofstream(content).close();
+  std::filesystem::resize_file(content, 64 << 20);
+  const std::string host_library = BinDir() + "/" NESTKEEP_HOST_FILE;
   struct Case {
     std::vector<std::string> options;
     int status;
     const char* stdout_has;
     std::string stderr_has;
+    bool needs_special = false;
+    const char* input = "";
   } cases[] = {
       {{"--help"}, 0, "--rcon-port", ""},
       {{"--version"}, 0, "nestkeep-sandbox " NESTKEEP_VERSION "\n", ""},
@@ -72,16 +91,35 @@ TEST_F(Session, OptionsAndExitStatus) {
       {{"--seed", "-1"}, 2, "", "--seed"},
       {{"--content", "/"}, 2, "", "--content"},
       {{"--log", dir_.string()}, 2, "", "--log"},  // a folder is no file to write
+      {{"--log", pipe}, 2, "", "--log is not a regular file", true},
+      {{"--content", pipe}, 2, "", "--content is not a regular file", true},
+      {{"--content", zero}, 2, "", "--content is not a regular file", true},
+      {{"--content", content}, 0, "ready", ""},
+      {{"--content", content_over}, 2, "", "--content is larger than 64 MiB (67108865 bytes)"},
+      {{"--rcon-port", "0", "--rcon-password", std::string(4087, 'x')},
+       2,
+       "",
+       "--rcon-password is longer than one RCON packet can carry (4086 bytes)"},
+      {{"--rcon-port", "0", "--rcon-password", std::string(4086, 'x')},
+       0,
+       "ready",
+       "",
+       false,
+       "quit\n"},
       {{"--module", "/nonexistent/libNestkeep.so"}, 1, "", Shown("/nonexistent/libNestkeep.so")},
+      {{"--module", dir_.string()}, 1, "", "not a regular file"},
+      {{"--module", pipe}, 1, "", "not a regular file", true},
+      {{"--module", host_library}, 1, "", "not a Nestkeep module"},
       {{}, 0, "ready", ""},  // the end of input ends it, like quit
   };
   for (const Case& c : cases) {
-    SandboxRun run = RunSandbox(c.options, "");
+    if (c.needs_special && !special) continue;
+    SandboxRun run = RunSandbox(c.options, c.input);
     const std::string all_out = Joined(run.out), all_err = Joined(run.err);
     EXPECT_EQ(run.status, c.status) << c.options[0];
     EXPECT_THAT(all_out, HasSubstr(c.stdout_has)) << c.options[0];
     EXPECT_THAT(all_err, HasSubstr(c.stderr_has)) << c.options[0];
-    if (c.status == 2) {
+    if (c.status != 0) {
       EXPECT_EQ(run.err.size(), 1u) << all_err;
     }
   }
@@ -181,27 +219,54 @@ TEST_F(Session, WrongArgumentsChangeNothing) {
   EXPECT_EQ(run.out[21], "error: usage: help");
 }
 
+// Every command on a line of its own, its texts in one column two blanks after the longest
+// synopsis, and each synopsis the very usage that the command gives for wrong arguments.
 TEST_F(Session, HelpListsEveryCommandOnALineOfItsOwn) {
   const std::vector<std::string> words{"spawn",   "cuddle",  "imprint", "show", "time",
                                        "advance", "content", "admin",   "rcon", "unload",
                                        "load",    "memory",  "help",    "quit", "COMMAND"};
-  SandboxRun run = Run("help\n");
-  ASSERT_EQ(run.out.size(), words.size() + 1);
+  // Too many arguments for every command but rcon, which runs them, and quit.
+  std::string input = "help\n";
+  for (const std::string& word : words)
+    if (word != "rcon" && word != "quit" && word != "COMMAND") input += word + " 1 2 3 4 5 6\n";
+  SandboxRun run = Run(input);
+  ASSERT_GE(run.out.size(), words.size() + 1);
   std::vector<std::string> listed;
-  for (std::size_t i = 1; i < run.out.size(); ++i) {
-    EXPECT_TRUE(FullMatch(run.out[i], "[^ ]+( [^ ]+)*  +[^ ].*"));
-    listed.push_back(run.out[i].substr(0, run.out[i].find(' ')));
+  std::map<std::string, std::string> synopses;
+  std::size_t widest = 0, column = 0;
+  for (std::size_t i = 1; i <= words.size(); ++i) {
+    const std::string& line = run.out[i];
+    EXPECT_TRUE(FullMatch(line, "[^ ]+( [^ ]+)*  +[^ ].*"));
+    listed.push_back(line.substr(0, line.find(' ')));
+    const std::string synopsis = line.substr(0, line.find("  "));
+    synopses[listed.back()] = synopsis;
+    widest = std::max(widest, synopsis.size());
+    const std::size_t text = line.find_first_not_of(' ', synopsis.size());
+    if (i > 1) {
+      EXPECT_EQ(text, column) << line;
+    }
+    column = text;
   }
+  EXPECT_EQ(column, widest + 2);
   EXPECT_THAT(listed, ::testing::UnorderedElementsAreArray(words));
+  for (std::size_t i = words.size() + 1; i < run.out.size(); ++i) {
+    const std::string& usage = run.out[i];
+    const std::size_t at = std::string("error: usage: ").size();
+    EXPECT_EQ(usage, "error: usage: " + synopses[usage.substr(at, usage.find(' ', at) - at)]);
+  }
+  EXPECT_EQ(run.out.size(), 2 * words.size() - 2);
 }
 
-// One session, a line each: reals are read as C reads them; the world time stays finite.
+// One session, a line each: numbers are read as C reads them, cuddle kinds over their whole range;
+// the world time stays finite.
 TEST_F(Session, NumbersAreReadAsCReadsThem) {
   struct Case {
     const char* line;
     const char* prints;
   } cases[] = {
       {"spawn Mossback quality=1e-50", "spawned 1"},
+      {"cuddle 1 255", "cuddle 1 due=28800 kind=255 food=none"},
+      {"cuddle 1 0", "cuddle 1 due=28800 kind=0 food=none"},
       {"imprint 1 set 1e-50", "imprint 1 set=0 quality=0"},  // rounds to 0 as a float
       {"imprint 1 add 1e-40", "imprint 1 added=9.9999461e-41 quality=9.9999461e-41"},
       {"imprint 1 set 0x1p-2", "imprint 1 set=0.25 quality=0.25"},
@@ -231,8 +296,8 @@ TEST_F(Session, NumbersAreReadAsCReadsThem) {
 TEST_F(Session, ReloadOnTheConsoleAndOverTheLocalRconConnection) {
   WriteConfig(Config);
   SandboxRun run =
-      Run("Nestkeep.reload\n"
-          "rcon Nestkeep.reload\n"
+      Run("Nestkeep.reload\r\n"
+          "\xEF\xBB\xBFrcon Nestkeep.reload\r\n"
           "rcon memory\n"
           "admin off\n"
           "nestkeep.RELOAD\n"
@@ -394,6 +459,73 @@ TEST_F(Session, NoLineStopsTheSandbox) {
   }
 }
 
+// A signal acts within 2 seconds whatever waits, and input is read no faster than it runs, so a
+// flood of it costs no memory. The reloads take a while each: a signal that waited behind the
+// connections' queued requests would take seconds.
+TEST_F(Session, ASignalEndsItPromptlyWhateverWaits) {
+  std::string species;
+  for (int i = 0; i < 50000; ++i)
+    species += (i ? ", \"S" : "\"S") + std::to_string(i) +
+               R"(": {"CuddleIntervalTime": 1, "CuddleIncreasePercent": 0.1})";
+  WriteConfig(R"({"General": {}, "Dinolist": {)" + species + "}}");
+  const struct {
+    const char* what;
+    bool flood;        // standard input written as fast as it is taken
+    int rcon_clients;  // each with 100 reloads pipelined
+  } cases[] = {
+      {"standard input flooded", true, 0},
+      {"63 RCON clients pipelining reloads", false, 63},
+      {"both", true, 63},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    LiveSandbox sandbox({"--dir", dir_.string(), "--rcon-port", "0", "--rcon-password", "pw"});
+    ASSERT_TRUE(sandbox.Type("", 2));
+    const std::string listening = sandbox.Out()[0];
+    const auto port =
+        static_cast<std::uint16_t>(std::stoi(listening.substr(listening.rfind(':') + 1)));
+    const std::optional<std::uint64_t> memory_at_start = sandbox.PeakMemory();
+
+    std::atomic<bool> flooding = c.flood;
+    std::thread flood([&] {
+      std::string lines;
+      for (int i = 0; i < 10000; ++i) lines += "memory\n";
+      while (flooding && sandbox.Write(lines)) {
+      }
+    });
+    std::vector<std::unique_ptr<RconClient>> clients;
+    std::vector<std::uint8_t> reloads;
+    for (int i = 0; i < 100; ++i) {
+      const auto packet = Rcon::Encode(i, Rcon::ExecRequest, "Nestkeep.reload");
+      reloads.insert(reloads.end(), packet.begin(), packet.end());
+    }
+    for (int i = 0; i < c.rcon_clients; ++i) {
+      clients.push_back(std::make_unique<RconClient>(port, std::chrono::seconds(5)));
+      ASSERT_TRUE(clients.back()->Authenticate("pw", 1));
+      clients.back()->Send(reloads);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    const std::optional<std::uint64_t> memory = sandbox.PeakMemory();
+
+    std::chrono::duration<double> took{};
+    const SandboxRun run = sandbox.Terminate(took);
+    flooding = false;
+    flood.join();
+    EXPECT_EQ(run.status, 0);
+    EXPECT_LT(took.count(), 2);
+    if (memory_at_start && memory) {
+      EXPECT_LT(*memory - *memory_at_start, 64u << 20) << "bytes more than at start";
+    }
+    for (const auto& client : clients) {
+      while (client->Read()) {
+      }
+      EXPECT_TRUE(client->Closed());
+    }
+    ASSERT_FALSE(run.err.empty());
+    EXPECT_THAT(run.err.back(), HasSubstr("stopped by"));
+  }
+}
+
 // The console's line splitting alone: the same input in pieces of any size gives the same lines.
 TEST(LineReader, GivesTheSameLinesWhateverThePieces) {
   const std::string longest(Console::MaxLineBytes, 'b');
@@ -404,6 +536,10 @@ TEST(LineReader, GivesTheSameLinesWhateverThePieces) {
   } cases[] = {
       {"nothing", "", {}},
       {"empty lines, a last without line feed", "a\n\nbc\r\n\nd", {"a", "", "bc\r", "", "d"}},
+      {"byte-order marks, dropped at the start of a line only",
+       "\xEF\xBB\xBF"
+       "a\n\xEF\xBB\xBF\nb\xEF\xBB\xBF\n\xEF\xBB\xBF\xEF\xBB\xBF",
+       {"a", "", "b\xEF\xBB\xBF", "\xEF\xBB\xBF"}},
       {"the longest line, then one a byte longer",
        longest + "\n" + longest + "b\nz\n",
        {longest, "! error: line too long (1048577 bytes)", "z"}},
@@ -446,13 +582,82 @@ TEST_F(Session, TheDemonstrationRaisesBabiesBothWays) {
   EXPECT_FALSE(std::filesystem::exists(config)) << config;
 }
 
+// A listed species' figures in the demonstration are the imprinting forecast nestkeep-check shows,
+// and the module at work in the demonstration takes as many cuddles: one completed cuddle a line.
+TEST_F(Session, TheDemonstrationAgreesWithTheChecker) {
+  WriteConfig(R"({"General": {}, "Dinolist": {
+    "Ashwing": {"CuddleIntervalTime": 8, "CuddleIncreasePercent": 0.3},
+    "Brackenback": {"CuddleIntervalTime": 0, "CuddleIncreasePercent": 0.07},
+    "Cindertail": {"CuddleIntervalTime": 2.5, "CuddleIncreasePercent": 0.0625}}})");
+  const SandboxRun demo = RunSandbox({"--demo", "--dir", dir_.string()}, "");
+  const SandboxRun check = RunProgram("nestkeep-check", {ConfigPath(dir_).string()}, "");
+  EXPECT_EQ(demo.status, 0);
+  EXPECT_EQ(check.status, 0);
+  const std::string shown = Joined(demo.out);
+  int species = 0;
+  for (const std::string& line : check.out) {
+    std::smatch forecast;
+    if (!std::regex_match(line, forecast,
+                          std::regex(R"re(  "(\w+)": full after (\d+) cuddles, (.+))re")))
+      continue;
+    ++species;
+    const std::string name = forecast[1], cuddles = forecast[2], time = forecast[3];
+    EXPECT_TRUE(HasMatch(shown, "\n" + name + " +" + cuddles + " +10  " + time + " +3d 08h\n"));
+    std::size_t bars = 0;
+    for (const std::string& out : demo.out)
+      bars += std::regex_search(out, std::regex("#[0-9]+ " + name + " +\\[")) ? 1 : 0;
+    // Once by the module, once more at its end by the game alone.
+    EXPECT_EQ(std::to_string(bars - 1), cuddles) << name;
+  }
+  EXPECT_EQ(species, 3);
+}
+
+// The folder's own config, whatever it holds: the demonstration always ends, each baby after a
+// bounded number of cuddles and lines, with a line saying why one never reaches full imprinting,
+// and long names cut, so that its whole output stays small.
 TEST_F(Session, TheDemonstrationUsesTheGivenFolder) {
-  WriteConfig(
-      R"({"General": {}, "Dinolist": {"Quillback": {"CuddleIntervalTime": 60, "CuddleIncreasePercent": 0.5}}})");
-  SandboxRun run = RunSandbox({"--demo", "--dir", dir_.string()}, "");
-  EXPECT_EQ(run.status, 0);
-  const std::string all = Joined(run.out);
-  EXPECT_TRUE(HasMatch(all, "\nQuillback +2 +10 +2h 00m +3d 08h\n"));
+  auto species = [](const std::string& name, const char* interval, const char* increase) {
+    return R"({"General": {}, "Dinolist": {")" + name + R"(": {"CuddleIntervalTime": )" + interval +
+           R"(, "CuddleIncreasePercent": )" + increase + "}}}";
+  };
+  const std::string never =
+      "  #1 A stops after 1000 cuddles: it never reaches full imprinting "
+      "with these settings ";
+  const struct {
+    const char* what;
+    std::string config;
+    std::vector<std::string> shown;  // patterns the output holds
+  } cases[] = {
+      {"its own species",
+       species("Quillback", "60", "0.5"),
+       {"\nQuillback +2 +10 +2h 00m +3d 08h\n"}},
+      {"no gain and no time between requests",
+       species("A", "0", "0"),
+       {never + "\\(a cuddle adds nothing\\)\n", "\nA +- +10 +never +3d 08h\n",
+        "\n  \\.\\.\\. +#1 A: 980 cuddles not shown\n"}},
+      {"a gain too small to count",
+       species("A", "1e-30", "1e-10"),
+       {never + "\\(its quality stops at 0.1953%\\)\n"}},
+      {"requests that never fall due",
+       species("A", "1e37", "0.5"),
+       {"\n  #1 A stops after 0 cuddles: it never reaches full imprinting with these settings "
+        "\\(its cuddle requests never fall due\\)\n"}},
+      {"a million cuddles",
+       species("A", "0", "1e-6"),
+       {"\n  #1 A stops after 1000 cuddles: full imprinting takes 990522 cuddles \\(0 min\\)\n"}},
+      {"a name of a mebibyte",
+       species(std::string(1 << 20, 'K'), "8", "0.1"),
+       {"\n  0d 01:20  #1 K{32}\\.\\.\\. \\[#{20}\\] 100%"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteConfig(c.config);
+    SandboxRun run = RunSandbox({"--demo", "--dir", dir_.string()}, "");
+    EXPECT_EQ(run.status, 0);
+    const std::string all = Joined(run.out);
+    ASSERT_LT(all.size(), 20000u);
+    for (const std::string& pattern : c.shown) EXPECT_TRUE(HasMatch(all, pattern));
+  }
   EXPECT_TRUE(std::filesystem::exists(ConfigPath(dir_)));
 }
 

@@ -126,5 +126,9 @@ inline std::string PathUtf8(const std::filesystem::path& path) {
   const std::u8string text = path.u8string();
   return std::string(text.begin(), text.end());
 }
+// A path given as UTF-8 text as the platform shows it: with "\" between its parts on Windows.
+inline std::string ShownPath(std::string_view text) {
+  return PathUtf8(Utf8Path(text).make_preferred());
+}
 
 }  // namespace Unicode

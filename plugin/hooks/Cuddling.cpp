@@ -1,10 +1,11 @@
 // The cuddle request of a listed species: its due time from the configured interval (or the
 // maturation time once imprinting is complete), and its food drawn from the food list.
-#include <cmath>
+#include <cstdint>
 
 #include "plugin/config/Config.h"
 #include "plugin/engine/Strings.h"
 #include "plugin/hooks/Hooks.h"
+#include "plugin/hooks/ImprintingRules.h"
 #include "plugin/host/Host.h"
 #include "plugin/lifecycle/Lifecycle.h"
 
@@ -13,8 +14,6 @@ namespace {
 constexpr std::uint8_t NoKind = 0;  // what a replaced walk request falls back to
 constexpr std::uint8_t FoodKind = 1;
 constexpr std::uint8_t WalkKind = 2;
-constexpr float FullImprinting = 1.0f;
-constexpr float CompletionTolerance = 1e-7f;
 
 void LogFoodNotLoaded(const std::u16string& path) {
   FString text(path.c_str());
@@ -32,9 +31,9 @@ void RescheduleCuddle(APrimalDinoCharacter* dino, double& due, std::uint8_t& kin
   if (world && status) {
     const double now = *GetField<double>(world, GameNames::WorldTimeSeconds);
     const float quality = *GetField<float>(status, GameNames::ImprintingQuality);
-    const bool complete = std::fabs(quality - FullImprinting) < CompletionTolerance;
-    const float delay =
-        complete ? *GetField<float>(dino, GameNames::TotalMaturationTime) : species.first;
+    const float delay = IsImprintingComplete(quality)
+                            ? *GetField<float>(dino, GameNames::TotalMaturationTime)
+                            : species.first;
     due = now + static_cast<double>(delay);
   }
 

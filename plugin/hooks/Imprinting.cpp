@@ -1,12 +1,10 @@
 // The imprinting gain of a listed species: its configured increase, cut so that the quality never
-// passes full imprinting. A NaN fails every comparison, which decides what it gives.
+// passes full imprinting (ImprintingRules.h).
 #include "plugin/hooks/Hooks.h"
+#include "plugin/hooks/ImprintingRules.h"
 #include "plugin/host/Host.h"
 
 namespace {
-
-constexpr float FullImprinting = 1.0f;
-constexpr float NoGain = 0.0f;
 
 // The creature's status component and its species' increase, when both exist.
 bool ListedQuality(APrimalDinoCharacter* dino, float& quality, float& increase) {
@@ -25,22 +23,12 @@ bool ListedQuality(APrimalDinoCharacter* dino, float& quality, float& increase) 
 
 void Hook_UpdateImprintingQuality(APrimalDinoCharacter* dino, float new_quality) {
   float quality, increase;
-  if (ListedQuality(dino, quality, increase)) {
-    const float sum = increase + quality;
-    new_quality = sum < FullImprinting ? sum : FullImprinting;
-  }
+  if (ListedQuality(dino, quality, increase)) new_quality = CutQuality(quality, increase);
   Game_UpdateImprintingQuality(dino, new_quality);
 }
 
 void Hook_AddedImprintingQuality(APrimalDinoCharacter* dino, float amount) {
   float quality, increase;
-  if (ListedQuality(dino, quality, increase)) {
-    if (!(quality < FullImprinting)) {
-      amount = NoGain;
-    } else {
-      const float room = FullImprinting - quality;
-      amount = room >= increase ? increase : room;
-    }
-  }
+  if (ListedQuality(dino, quality, increase)) amount = CutGain(quality, increase);
   Game_AddedImprintingQuality(dino, amount);
 }

@@ -63,9 +63,9 @@ std::vector<std::string_view> Words(std::string_view line) {
   std::vector<std::string_view> words;
   std::size_t i = 0;
   while (true) {
-    i = line.find_first_not_of(" \t\r", i);
+    i = line.find_first_not_of(Sandbox::CommandBlanks, i);
     if (i == std::string_view::npos) break;
-    std::size_t end = line.find_first_of(" \t\r", i);
+    std::size_t end = line.find_first_of(Sandbox::CommandBlanks, i);
     if (end == std::string_view::npos) end = line.size();
     words.push_back(line.substr(i, end - i));
     i = end;
@@ -75,12 +75,12 @@ std::vector<std::string_view> Words(std::string_view line) {
 
 // The rest of the line after its first word.
 std::string_view Rest(std::string_view line) {
-  std::size_t start = line.find_first_not_of(" \t\r");
-  std::size_t end = line.find_first_of(" \t\r", start);
+  std::size_t start = line.find_first_not_of(Sandbox::CommandBlanks);
+  std::size_t end = line.find_first_of(Sandbox::CommandBlanks, start);
   if (end == std::string_view::npos) return {};
-  std::size_t rest = line.find_first_not_of(" \t\r", end);
+  std::size_t rest = line.find_first_not_of(Sandbox::CommandBlanks, end);
   if (rest == std::string_view::npos) return {};
-  std::size_t last = line.find_last_not_of(" \t\r");
+  std::size_t last = line.find_last_not_of(Sandbox::CommandBlanks);
   return line.substr(rest, last + 1 - rest);
 }
 

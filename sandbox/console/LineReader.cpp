@@ -1,6 +1,12 @@
 #include "sandbox/console/LineReader.h"
 
 namespace Console {
+namespace {
+
+// An editor may save a script with one in front; it is no part of the command.
+constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace
 
 std::vector<InputLine> LineReader::Feed(std::string_view bytes) {
   std::vector<InputLine> lines;
@@ -32,6 +38,7 @@ InputLine LineReader::Complete() {
     line = {"error: line too long (" + std::to_string(length_) + " bytes)", true};
   else
     line.text = std::move(pending_);
+  if (line.text.starts_with(ByteOrderMark)) line.text.erase(0, ByteOrderMark.size());
   pending_.clear();
   length_ = 0;
   return line;

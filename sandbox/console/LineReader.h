@@ -22,7 +22,8 @@ struct InputLine {
 // Holds at most MaxLineBytes of a line, and looks at each byte of input once.
 class LineReader {
  public:
-  // The lines that these bytes complete, without their line feeds.
+  // The lines that these bytes complete, without their line feeds, nor a UTF-8 byte-order mark in
+  // front.
   std::vector<InputLine> Feed(std::string_view bytes);
   // At the end of the input: its last line, when that has no line feed.
   std::optional<InputLine> Finish();

@@ -1,160 +1,28 @@
-// The nursery demonstration. The game requests cuddles at their due times and the player completes
-// each at once, until every baby is fully imprinted or grown; then the same babies are raised again
-// with the module unloaded, to show what the game alone would have done.
+// The nursery demonstration: babies raised with the module, then the same babies again with the
+// module unloaded, to show what the game alone would have done; then a reload over RCON.
 #include "sandbox/demo/Demo.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <random>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "plugin/config/ConfigFile.h"
+#include "plugin/engine/Printable.h"
 #include "plugin/engine/Unicode.h"
+#include "plugin/hooks/Forecast.h"
 #include "plugin/lifecycle/LogLine.h"
 #include "sandbox/console/Console.h"
+#include "sandbox/demo/Babies.h"
 #include "sandbox/demo/ExampleConfig.h"
-#include "sandbox/platform/Streams.h"
 
 namespace Demo {
 namespace {
-
-constexpr float Maturation = 5 * 86400;  // long enough for the game alone to finish
-constexpr int BarWidth = 20;
-
-struct Style {
-  bool terminal;
-  const char* full;
-  const char* empty;
-  const char* bold;
-  const char* dim;
-  const char* green;
-  const char* reset;
-};
-
-Style MakeStyle() {
-  if (Platform::StandardOutputIsTerminal())
-    return {true, "\u2588", "\u2591", "\033[1m", "\033[2m", "\033[32m", "\033[0m"};
-  return {false, "#", ".", "", "", "", ""};
-}
-
-// Outcome of raising one baby.
-struct Raised {
-  std::string species;
-  int cuddles = 0;
-  double full_at = -1;  // world time of full imprinting; -1 when it grew up first
-};
-
-std::string Clock(double seconds) {
-  const auto minutes = static_cast<long long>(seconds / 60 + 0.5);
-  return fmt::format("{}d {:02}:{:02}", minutes / 1440, minutes / 60 % 24, minutes % 60);
-}
-
-std::string Duration(double seconds) {
-  if (seconds < 0) return "never (grew up)";
-  const auto minutes = static_cast<long long>(seconds / 60 + 0.5);
-  if (minutes < 60) return fmt::format("{} min", minutes);
-  if (minutes < 2 * 1440) return fmt::format("{}h {:02}m", minutes / 60, minutes % 60);
-  return fmt::format("{}d {:02}h", minutes / 1440, minutes / 60 % 24);
-}
-
-std::string Bar(const Style& style, float quality) {
-  const int filled = std::clamp(static_cast<int>(quality * BarWidth + 0.5f), 0, BarWidth);
-  std::string bar = "[";
-  for (int i = 0; i < BarWidth; ++i) bar += i < filled ? style.full : style.empty;
-  return bar + "]";
-}
-
-std::string FoodName(const UObject* food) {
-  if (!food) return "";
-  std::string path = food->path;
-  auto dot = path.rfind('.');
-  std::string name = dot == std::string::npos ? path : path.substr(dot + 1);
-  if (name.size() > 2 && name.compare(name.size() - 2, 2, "_C") == 0) name.resize(name.size() - 2);
-  return name;
-}
-
-std::string KindText(const Game::CuddleCall& call, std::uint8_t asked) {
-  if (asked == 2 && call.kind != 2) return "walk -> " + KindText(call, call.kind);
-  switch (call.kind) {
-    case 0:
-      return "cuddle";
-    case 1:
-      return "food " + FoodName(call.food);
-    case 2:
-      return "walk";
-    default:
-      return fmt::format("kind {}", call.kind);
-  }
-}
-
-void Pace(const Style& style) {
-  if (style.terminal) std::this_thread::sleep_for(std::chrono::milliseconds(25));
-}
-
-void PrintProgress(const Style& style, const APrimalDinoCharacter* baby, int width,
-                   const std::string& what) {
-  const float quality = baby->MyCharacterStatusComponent->DinoImprintingQuality;
-  std::printf("  %s%s%s  #%d %-*s %s%s%s %3d%%  %s%s%s\n", style.dim,
-              Clock(Game::World().TimeSeconds).c_str(), style.reset, baby->id, width,
-              Game::Species(baby).c_str(), style.green, Bar(style, quality).c_str(), style.reset,
-              static_cast<int>(quality * 100 + 0.5f), style.dim, what.c_str(), style.reset);
-  std::fflush(stdout);
-  Pace(style);
-}
-
-// Raises one baby of each species, all in one world. Prints each completed cuddle, or with quiet
-// only each baby's last one.
-std::vector<Raised> RaiseBabies(const std::vector<std::string>& species, const Style& style,
-                                bool quiet) {
-  std::vector<APrimalDinoCharacter*> babies;
-  std::vector<Raised> raised;
-  std::vector<Game::CuddleCall> requests;
-  std::size_t width = 0;
-  for (const std::string& name : species) width = std::max(width, name.size());
-  for (const std::string& name : species) {
-    babies.push_back(Game::Spawn(name, 0, Maturation, true));
-    raised.push_back({name});
-    requests.push_back(Game::RequestNextCuddle(babies.back()));
-  }
-  while (true) {
-    // The next request to fall due, among the babies still growing.
-    std::size_t next = babies.size();
-    for (std::size_t i = 0; i < babies.size(); ++i) {
-      const bool done = raised[i].full_at >= 0 || babies[i]->BabyNextCuddleTime > Maturation;
-      if (!done && (next == babies.size() ||
-                    babies[i]->BabyNextCuddleTime < babies[next]->BabyNextCuddleTime))
-        next = i;
-    }
-    if (next == babies.size()) break;
-    APrimalDinoCharacter* baby = babies[next];
-    Game::World().TimeSeconds = std::max(Game::World().TimeSeconds, baby->BabyNextCuddleTime);
-    Game::CompleteCuddle(baby);
-    Raised& r = raised[next];
-    ++r.cuddles;
-    const bool full = baby->MyCharacterStatusComponent->DinoImprintingQuality >= 1.0f;
-    if (!quiet) {
-      PrintProgress(style, baby, static_cast<int>(width),
-                    KindText(requests[next], Game::RequestedKind(baby)));
-    } else if (full) {
-      PrintProgress(style, baby, static_cast<int>(width),
-                    fmt::format("after {} cuddles", r.cuddles));
-    }
-    if (full)
-      r.full_at = Game::World().TimeSeconds;
-    else
-      requests[next] = Game::RequestNextCuddle(baby);
-  }
-  return raised;
-}
 
 // What the module will make of the config, read with the module's own reading code: its
 // contents, or, when it will not load the file, the line it logs instead.
@@ -168,21 +36,22 @@ DemoConfig ReadDemoConfig(const std::string& config) {
     nlohmann::json doc = ParseConfigFile(config);
     return {BuildConfig(doc), ""};
   } catch (const std::exception& error) {
-    return {ConfigContents{}, CutLogText(error.what())};
+    return {ConfigContents{}, PrintableText(CutLogText(error.what()))};
   }
 }
 
-// Up to three listed species, in the module's order, and one that is not listed.
-std::vector<std::string> PickSpecies(const ConfigContents& config) {
-  std::vector<std::string> species;
+// Up to three listed species, in the module's order, each with its forecast, and one species that
+// is not listed.
+std::vector<Baby> PickBabies(const ConfigContents& config) {
+  std::vector<Baby> babies;
   for (const auto& [name, entry] : config.species) {
-    if (species.size() == 3) break;
-    species.push_back(name);
+    if (babies.size() == 3) break;
+    babies.push_back({name, ShortPrintableText(name, ShownName), ForecastImprinting(entry)});
   }
   std::string unlisted = "Duskmane";
   while (config.species.count(unlisted)) unlisted += "2";
-  species.push_back(unlisted);
-  return species;
+  babies.push_back({unlisted, unlisted, std::nullopt});
+  return babies;
 }
 
 // The config's foods, as loadable objects of the world.
@@ -227,16 +96,12 @@ std::optional<Folder> PrepareFolder(const std::optional<std::string>& dir) {
   return Folder{*path, true};
 }
 
-// What every step shows: the babies' species and what the module will make of the config.
+// What every step shows: the babies and what the module will make of the config.
 struct Nursery {
   Style style;
   ConfigContents config;
-  std::vector<std::string> species;
+  std::vector<Baby> babies;
 };
-
-bool IsListed(const Nursery& nursery, const std::string& name) {
-  return nursery.config.species.count(name) > 0;
-}
 
 bool LoadModule() {
   if (std::string why = Sandbox::LoadModule(Console::ModulePath()); !why.empty()) {
@@ -251,7 +116,7 @@ std::vector<Raised> Raise(const Nursery& nursery, const char* heading, bool quie
   std::printf("%s%s%s\n", nursery.style.bold, heading, nursery.style.reset);
   Game::ResetGame();
   RegisterFoods(nursery.config);
-  return RaiseBabies(nursery.species, nursery.style, quiet);
+  return RaiseBabies(nursery.babies, nursery.style, quiet);
 }
 
 std::optional<std::vector<Raised>> RaiseWithModule(const Nursery& nursery) {
@@ -269,19 +134,31 @@ std::vector<Raised> RaiseByGameAlone(const Nursery& nursery) {
   return raised;
 }
 
+// A listed baby's figures come from its forecast, the one nestkeep-check shows; the others' from
+// how they were raised.
+std::pair<std::string, std::string> Figures(const Baby& baby, const Raised& raised) {
+  if (!baby.forecast) return {std::to_string(raised.cuddles), Duration(raised.full_at)};
+  const ImprintingForecast& forecast = *baby.forecast;
+  if (forecast.outcome != ImprintingForecast::Outcome::Full) return {"-", "never"};
+  if (!ReachesFullWithin(forecast, Maturation)) return {"-", Duration(-1)};
+  return {std::to_string(forecast.cuddles), DurationText(forecast.seconds)};
+}
+
 // Both runs side by side; without a run with the module, the game's alone.
 void PrintTable(const Nursery& nursery, const std::optional<std::vector<Raised>>& with_module,
                 const std::vector<Raised>& game_alone) {
   const Style& style = nursery.style;
-  const std::vector<std::string>& species = nursery.species;
+  const std::vector<Baby>& babies = nursery.babies;
+  auto label = [&](const Baby& baby) {
+    return baby.shown + (with_module && !baby.forecast ? " (not listed)" : "");
+  };
   int width = 7;
-  for (const std::string& name : species)
-    width = std::max(width, static_cast<int>(name.size()) + (IsListed(nursery, name) ? 0 : 13));
+  for (const Baby& baby : babies) width = std::max(width, static_cast<int>(label(baby).size()));
   if (!with_module) {
     std::printf("%s%-*s  %-13s  %s%s\n", style.bold, width, "species", "cuddles taken",
                 "time to full imprinting", style.reset);
-    for (std::size_t i = 0; i < species.size(); ++i)
-      std::printf("%-*s  %13d  %s\n", width, species[i].c_str(), game_alone[i].cuddles,
+    for (std::size_t i = 0; i < babies.size(); ++i)
+      std::printf("%-*s  %13d  %s\n", width, label(babies[i]).c_str(), game_alone[i].cuddles,
                   Duration(game_alone[i].full_at).c_str());
     return;
   }
@@ -289,11 +166,10 @@ void PrintTable(const Nursery& nursery, const std::optional<std::vector<Raised>>
               "time to full imprinting", style.reset);
   std::printf("%s%-*s  %8s %8s  %-16s %s%s\n", style.bold, width, "species", "Nestkeep", "game",
               "Nestkeep", "game", style.reset);
-  for (std::size_t i = 0; i < species.size(); ++i) {
-    const std::string label = species[i] + (IsListed(nursery, species[i]) ? "" : " (not listed)");
-    std::printf("%-*s  %8d %8d  %-16s %s\n", width, label.c_str(), (*with_module)[i].cuddles,
-                game_alone[i].cuddles, Duration((*with_module)[i].full_at).c_str(),
-                Duration(game_alone[i].full_at).c_str());
+  for (std::size_t i = 0; i < babies.size(); ++i) {
+    const auto [cuddles, time] = Figures(babies[i], (*with_module)[i]);
+    std::printf("%-*s  %8s %8d  %-16s %s\n", width, label(babies[i]).c_str(), cuddles.c_str(),
+                game_alone[i].cuddles, time.c_str(), Duration(game_alone[i].full_at).c_str());
   }
 }
 
@@ -314,8 +190,8 @@ int Demonstrate(const std::string& dir) {
   const std::string config = ConfigPath(dir);
   Sandbox::SetCurrentDir(dir);
   DemoConfig read = ReadDemoConfig(config);
-  std::vector<std::string> species = PickSpecies(read.contents);
-  const Nursery nursery{MakeStyle(), std::move(read.contents), std::move(species)};
+  std::vector<Baby> babies = PickBabies(read.contents);
+  const Nursery nursery{MakeStyle(), std::move(read.contents), std::move(babies)};
   // Shown in the platform's own separators; the module reads it with forward slashes everywhere.
   const std::string shown = Unicode::PathUtf8(Unicode::Utf8Path(config).make_preferred());
   // A config the module refuses is the first thing an administrator must learn of.

@@ -32,9 +32,9 @@ bool SameName(std::string_view a, std::string_view b) {
 }
 
 std::string_view FirstWord(std::string_view line) {
-  auto start = line.find_first_not_of(" \t");
+  auto start = line.find_first_not_of(Sandbox::CommandBlanks);
   if (start == std::string_view::npos) return {};
-  auto end = line.find_first_of(" \t", start);
+  auto end = line.find_first_of(Sandbox::CommandBlanks, start);
   return line.substr(start, end == std::string_view::npos ? end : end - start);
 }
 

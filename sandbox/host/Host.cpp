@@ -64,6 +64,8 @@ std::vector<std::string>& Events() {
   return events;
 }
 
+std::uint64_t event_count = 0;
+
 class ApiUtils final : public ArkApi::IApiUtils {
  public:
   UWorld* GetWorld() const override { return CurrentWorld(); }
@@ -120,7 +122,10 @@ void RecordHostEvent(std::string_view what, std::string_view name) {
   event += ' ';
   event += name;
   Events().push_back(std::move(event));
+  ++event_count;
 }
+
+std::uint64_t HostEventCount() { return event_count; }
 
 std::vector<std::string> HostEvents() { return Events(); }
 void ClearHostEvents() { Events().clear(); }

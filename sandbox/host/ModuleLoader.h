@@ -6,6 +6,9 @@
 
 namespace Sandbox {
 
+// Whether something other than a regular file stands at path, such as a folder, a pipe or a
+// device: the loader is not asked to open it, since opening a pipe waits for a writer.
+bool IsOtherThanFile(const std::string& path);
 // Maps the module in and runs its attach; null with the loader's message in why on failure.
 void* OpenModule(const std::string& path, std::string& why);
 // Runs the module's detach and unmaps it; the loader's message on failure, else empty text.

@@ -1,8 +1,14 @@
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include "sandbox/host/ModuleLoader.h"
 
 namespace Sandbox {
+
+bool IsOtherThanFile(const std::string& path) {
+  struct stat status {};
+  return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode);
+}
 
 void* OpenModule(const std::string& path, std::string& why) {
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);

@@ -25,12 +25,18 @@ std::string LastError(const std::string& path) {
                              : "error " + std::to_string(code);
   LocalFree(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  return Unicode::PathUtf8(Unicode::Utf8Path(path).make_preferred()) + ": " + message;
+  return Unicode::ShownPath(path) + ": " + message;
 }
 
 }  // namespace
 
 namespace Sandbox {
+
+bool IsOtherThanFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES &&
+         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0;
+}
 
 void* OpenModule(const std::string& path, std::string& why) {
   HMODULE handle = LoadLibraryW(Wide(path).c_str());

@@ -67,6 +67,10 @@ SANDBOX_API std::vector<std::string> HostEvents();
 SANDBOX_API void ClearHostEvents();
 
 // ---- Commands --------------------------------------------------------------------------------
+// What separates the words of a command line, for the host's registries and the console alike. A
+// carriage return is one, so that a line of a script with CRLF line ends still names its command.
+inline constexpr std::string_view CommandBlanks = " \t\r";
+
 // Runs the console command the module registered under the line's first word, if any.
 SANDBOX_API bool RunConsoleCommand(APlayerController* player, std::string_view line);
 // Runs the RCON command registered under the line's first word, if any, as a request with the

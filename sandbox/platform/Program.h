@@ -1,6 +1,6 @@
 // What every program of the project (the sandbox, the checker) does alike, the part of it that
-// differs by platform: how it writes its lines, how it shows paths, and how it ends when it has a
-// console window of its own.
+// differs by platform: how it reads its arguments, how it writes its lines, and how it ends when it
+// has a console window of its own.
 #pragma once
 
 #include <string>
@@ -21,8 +21,5 @@ std::vector<std::string> StartProgram(const char* name, int argc, char** argv);
 // The program's console is from now on read for commands, so its end comes from the one at that
 // console (or over RCON): it ends without waiting for a key.
 void ConsoleTakesCommands();
-
-// A path as the platform shows it: with "\" between its parts on Windows, as given elsewhere.
-std::string ShownPath(std::string path);
 
 }  // namespace Platform

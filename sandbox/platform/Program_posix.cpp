@@ -11,6 +11,4 @@ std::vector<std::string> StartProgram(const char*, int argc, char** argv) {
 }
 void ConsoleTakesCommands() {}
 
-std::string ShownPath(std::string path) { return path; }
-
 }  // namespace Platform

@@ -5,7 +5,6 @@
 // After windows.h, whose declarations it uses.
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -80,10 +79,5 @@ std::vector<std::string> StartProgram(const char* name, int, char**) {
 }
 
 void ConsoleTakesCommands() { WaitAtEnd = false; }
-
-std::string ShownPath(std::string path) {
-  std::replace(path.begin(), path.end(), '/', '\\');
-  return path;
-}
 
 }  // namespace Platform

@@ -14,9 +14,10 @@
 #include <cstdio>
 #include <deque>
 #include <exception>
-#include <map>
+#include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -24,6 +25,7 @@
 
 #include "sandbox/rcon/Listen.h"
 #include "sandbox/rcon/Packet.h"
+#include "sandbox/rcon/Refusals.h"
 
 namespace Rcon {
 
@@ -37,12 +39,6 @@ constexpr std::size_t MaxWaitingRequests = 64;
 
 class Connection;
 
-// Failed authentications from one address within the window, and until when it is refused.
-struct AddressRecord {
-  std::deque<Clock::time_point> failures;
-  Clock::time_point refused_until{};
-};
-
 // Outlives StopServer while a queued game job still holds it, so that a job finishing late can
 // still post into the (then idle) I/O context; what it posts is simply never run.
 struct Shared {
@@ -55,8 +51,11 @@ struct Shared {
   LogWarning warn;
   Limits limits;
   std::atomic<bool> stopping{false};
-  std::set<std::shared_ptr<Connection>> connections;     // I/O thread only
-  std::map<asio::ip::address, AddressRecord> addresses;  // I/O thread only
+  // I/O thread only, all three.
+  std::set<std::shared_ptr<Connection>> connections;
+  // The connections that have not authenticated, longest waiting first.
+  std::list<Connection*> unauthenticated;
+  Refusals refusals;
 };
 
 std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::string& line) {
@@ -74,36 +73,10 @@ std::string Seconds(std::chrono::milliseconds duration) {
   return text;
 }
 
-bool Refused(const Shared& shared, const asio::ip::address& address) {
-  const auto it = shared.addresses.find(address);
-  return it != shared.addresses.end() && Clock::now() < it->second.refused_until;
-}
-
-// Drops the records that no longer count for anything, so that clients binding many loopback
-// addresses cannot grow the table.
-void ForgetStale(Shared& shared, Clock::time_point now) {
-  std::erase_if(shared.addresses, [&](const auto& entry) {
-    const AddressRecord& record = entry.second;
-    return now >= record.refused_until &&
-           (record.failures.empty() ||
-            now - record.failures.back() >= shared.limits.failure_window);
-  });
-}
-
-void CountFailure(Shared& shared, const asio::ip::address& address) {
-  const Clock::time_point now = Clock::now();
-  if (!shared.addresses.contains(address)) ForgetStale(shared, now);
-  AddressRecord& record = shared.addresses[address];
-  // Connections accepted before the refusal may still fail; they do not start another period.
-  if (now < record.refused_until) return;
-  while (!record.failures.empty() && now - record.failures.front() >= shared.limits.failure_window)
-    record.failures.pop_front();
-  record.failures.push_back(now);
-  if (record.failures.size() < shared.limits.max_failures) return;
-  record.failures.clear();
-  record.refused_until = now + shared.limits.refusal_period;
+// One host log line for a refusal, written on the game's thread.
+void LogRefusal(const Shared& shared, const asio::ip::address& counted) {
   if (!shared.warn) return;
-  std::string line = "RCON: " + address.to_string() + " refused for " +
+  std::string line = "RCON: " + Shown(counted) + " refused for " +
                      Seconds(shared.limits.refusal_period) + " after " +
                      std::to_string(shared.limits.max_failures) + " failed authentications";
   shared.post([warn = shared.warn, line = std::move(line)] { warn(line); });
@@ -111,14 +84,15 @@ void CountFailure(Shared& shared, const asio::ip::address& address) {
 
 class Connection : public std::enable_shared_from_this<Connection> {
  public:
-  Connection(std::shared_ptr<Shared> shared, tcp::socket socket, asio::ip::address address)
+  Connection(std::shared_ptr<Shared> shared, tcp::socket socket, asio::ip::address counted)
       : shared_(std::move(shared)),
         socket_(std::move(socket)),
-        address_(std::move(address)),
+        counted_(std::move(counted)),
         auth_deadline_(shared_->io),
         stall_deadline_(shared_->io) {}
 
   void Start() {
+    unauthenticated_at_ = shared_->unauthenticated.insert(shared_->unauthenticated.end(), this);
     Arm(auth_deadline_, shared_->limits.auth_deadline);
     Read();
   }
@@ -126,6 +100,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   void Close() {
     if (closed_) return;
     closed_ = true;
+    LeaveUnauthenticated();
     asio::error_code ignored;
     socket_.close(ignored);
     auth_deadline_.cancel();
@@ -189,7 +164,7 @@ class Connection : public std::enable_shared_from_this<Connection> {
   // Decodes what has come as far as the bounds allow, then reads on if they still allow.
   void Process() {
     std::size_t at = 0;
-    while (ending_ == Ending::None && !Paused()) {
+    while (!closed_ && ending_ == Ending::None && !Paused()) {
       Decoded d = Decode(std::span(input_).subspan(at));
       if (d.status == DecodeStatus::NeedMore) break;
       if (d.status == DecodeStatus::Bad) return Close();
@@ -214,19 +189,34 @@ class Connection : public std::enable_shared_from_this<Connection> {
     // Anything but an authentication first is refused, and counts as no guess.
     if (packet.type != AuthRequest) return Refuse();
     authenticated_ = Authenticate(packet);
-    if (authenticated_) Disarm(auth_deadline_);
+    if (!authenticated_) return;
+    Disarm(auth_deadline_);
+    LeaveUnauthenticated();
   }
 
   // Answers an authentication, the first or a later one: the right password is acknowledged, a
-  // wrong one counted against the address and refused.
+  // wrong one counted against the address and refused. While the address is refused, a guess
+  // gets no answer at all, on connections accepted before the refusal too: an answer, either
+  // way, would tell whether it was right.
   bool Authenticate(const Packet& packet) {
-    if (packet.body == shared_->password) {
+    const bool right = packet.body == shared_->password;
+    if (IsRefused(shared_->refusals, counted_) && !(right && authenticated_)) {
+      Close();
+      return false;
+    }
+    if (right) {
       Queue(Encode(packet.id, AuthAnswer, ""));
       return true;
     }
-    CountFailure(*shared_, address_);
+    if (CountFailure(shared_->refusals, counted_, shared_->limits)) LogRefusal(*shared_, counted_);
     Refuse();
     return false;
+  }
+
+  void LeaveUnauthenticated() {
+    if (!unauthenticated_at_) return;
+    shared_->unauthenticated.erase(*unauthenticated_at_);
+    unauthenticated_at_.reset();
   }
 
   void Refuse() {
@@ -327,7 +317,9 @@ class Connection : public std::enable_shared_from_this<Connection> {
 
   std::shared_ptr<Shared> shared_;
   tcp::socket socket_;
-  asio::ip::address address_;
+  asio::ip::address counted_;
+  // Where it stands among the unauthenticated, while it is one of them.
+  std::optional<std::list<Connection*>::iterator> unauthenticated_at_;
   asio::steady_timer auth_deadline_;
   asio::steady_timer stall_deadline_;
   std::array<std::uint8_t, 8192> chunk_{};
@@ -357,15 +349,24 @@ void Accept(const std::shared_ptr<Shared>& shared) {
     }
     asio::error_code ignored, gone;
     const tcp::endpoint peer = socket.remote_endpoint(gone);
-    // Closed before anything is read or written: a connection past the cap, or from a refused
-    // address, costs no more than its accept.
-    if (gone || shared->connections.size() >= shared->limits.max_connections ||
-        Refused(*shared, peer.address())) {
+    const asio::ip::address counted = Counted(peer.address());
+    // Closed before anything is read or written: a connection from a refused address, or past
+    // the cap when every connection has authenticated, costs no more than its accept.
+    if (gone || IsRefused(shared->refusals, counted)) {
       socket.close(ignored);
       return Accept(shared);
     }
+    // Past the cap, the connection that has waited longest without authenticating makes room, so
+    // that idle connections cannot keep an administrator out.
+    if (shared->connections.size() >= shared->limits.max_connections) {
+      if (shared->unauthenticated.empty()) {
+        socket.close(ignored);
+        return Accept(shared);
+      }
+      shared->unauthenticated.front()->Close();
+    }
     socket.set_option(tcp::no_delay(true), ignored);
-    auto connection = std::make_shared<Connection>(shared, std::move(socket), peer.address());
+    auto connection = std::make_shared<Connection>(shared, std::move(socket), counted);
     shared->connections.insert(connection);
     connection->Start();
     Accept(shared);

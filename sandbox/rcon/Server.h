@@ -29,11 +29,13 @@ struct Limits {
   std::chrono::milliseconds auth_deadline{10'000};
   // How long a connection may stop in the middle of a packet while we are reading it.
   std::chrono::milliseconds stall_deadline{10'000};
+  // Past this, a new connection closes the one that has waited longest without authenticating,
+  // or, when every one has authenticated, is closed itself.
   std::size_t max_connections = 64;
   // Past this, a connection is not read and none of its requests runs until its client has read.
   std::size_t max_queued_output = 1 << 20;
   // This many failed authentications from one address within failure_window refuse that address
-  // for refusal_period.
+  // for refusal_period. Every loopback address counts as one.
   std::size_t max_failures = 10;
   std::chrono::milliseconds failure_window{30'000};
   std::chrono::milliseconds refusal_period{60'000};

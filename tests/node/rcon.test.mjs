@@ -63,8 +63,8 @@ function int32(value) {
 
 // A client that frames the byte stream itself, so it sees every packet with its id.
 class RawClient {
-  static async open(port) {
-    const client = new RawClient(net.createConnection({ host: HOST, port }));
+  static async open(port, localAddress) {
+    const client = new RawClient(net.createConnection({ host: HOST, port, localAddress }));
     await withTimeout(new Promise((resolve, reject) => {
       client.socket.once('connect', resolve);
       client.socket.once('error', reject);
@@ -231,7 +231,7 @@ describe('nestkeep-sandbox over RCON', () => {
       /Unable to authenticate/);
   });
 
-  it('keeps every printed result on one line, and refuses rcon inside rcon', async () => {
+  it('keeps every printed result on one line, takes CRLF line ends, refuses rcon inside rcon', async () => {
     const raw = await RawClient.open(sandbox.port);
     try {
       await raw.authenticate(1);
@@ -239,6 +239,7 @@ describe('nestkeep-sandbox over RCON', () => {
         { body: 'spawn Evil\nready', reply: 'error: a species name may not hold control characters (byte 0x0A)' },
         { body: 'bogus\nready', reply: 'unknown command: bogus\\nready' },
         { body: 'rcon memory', reply: 'error: rcon cannot run inside rcon' },
+        { body: 'Nestkeep.reload\r\n', reply: 'Successfully reloaded!\n' },
       ];
       for (const [i, { body, reply }] of cases.entries()) {
         raw.request(10 + i, EXEC, body);
@@ -296,7 +297,7 @@ describe('nestkeep-sandbox over RCON', () => {
   });
 });
 
-// A sandbox of its own: the refusal covers every client on 127.0.0.1 for a minute.
+// A sandbox of its own: the refusal covers every client on a loopback address for a minute.
 describe('nestkeep-sandbox after repeated wrong passwords', () => {
   const sandbox = suiteSandbox();
 
@@ -309,8 +310,9 @@ describe('nestkeep-sandbox after repeated wrong passwords', () => {
         assert.deepEqual(await raw.packet(), { id: -1, type: AUTH_ANSWER, body: '' });
         await raw.closedByServer();
       }
-      for (let i = 0; i < 3; ++i) {
-        const raw = await RawClient.open(sandbox.port);
+      // Another loopback address is no other client.
+      for (const from of [undefined, '127.0.0.1', '127.0.0.2']) {
+        const raw = await RawClient.open(sandbox.port, from);
         raw.request(1, AUTH, PASSWORD);
         await raw.closedByServer();
         assert.equal(raw.input.length, 0, 'a refused connection got an answer');
@@ -322,7 +324,7 @@ describe('nestkeep-sandbox after repeated wrong passwords', () => {
       const refusals = () => sandbox.errors().match(/\[ArkApi\]\[warning\] RCON: .*$/gm) ?? [];
       await eventually(() => refusals().length > 0, 5000, 'the log line');
       assert.deepEqual(refusals(),
-        ['[ArkApi][warning] RCON: 127.0.0.1 refused for 60 s after 10 failed authentications']);
+        ['[ArkApi][warning] RCON: loopback (127.0.0.0/8 and ::1) refused for 60 s after 10 failed authentications']);
     } finally {
       await panel.disconnect();
     }

@@ -51,8 +51,10 @@ test('every key carries a description for editors', () => {
 });
 
 const valid = {
-  'no Footlist': variant((c) => delete c.Footlist),
-  'no Dinolist': variant((c) => delete c.Dinolist),
+  'no Footlist, with walk requests kept': variant((c) => {
+    delete c.Footlist;
+    c.General.ReplaceCuddleTypeWalk = false;
+  }),
   'no walk setting': variant((c) => delete c.General.ReplaceCuddleTypeWalk),
   'walk requests kept': variant((c) => (c.General.ReplaceCuddleTypeWalk = false)),
   'notes in keys starting with an underscore': variant((c) => {
@@ -60,6 +62,8 @@ const valid = {
     firstSpecies(c)._note = 'slow grower';
   }),
   'full imprinting in one cuddle': variant((c) => (firstSpecies(c).CuddleIncreasePercent = 1)),
+  'an interval of a day': variant((c) => (firstSpecies(c).CuddleIntervalTime = 1440)),
+  'the smallest increase that reaches full': variant((c) => (firstSpecies(c).CuddleIncreasePercent = 3e-8)),
 };
 
 for (const [name, config] of Object.entries(valid)) {
@@ -89,6 +93,17 @@ const broken = {
   'Dinolist as an array': [variant((c) => (c.Dinolist = [firstSpecies(c)])), '/Dinolist'],
   'a key in the wrong letter case': [variant((c) => { c.dinolist = c.Dinolist; delete c.Dinolist; }), ''],
   'a misspelt species setting': [variant((c) => (firstSpecies(c).CuddleIntervalTme = 3)), '/Dinolist/Glimmerwing'],
+  // What nestkeep-check warns about, where a schema can say it.
+  'no Dinolist': [variant((c) => delete c.Dinolist), ''],
+  'an empty Dinolist': [variant((c) => (c.Dinolist = {})), '/Dinolist'],
+  'an interval in seconds': [variant((c) => (firstSpecies(c).CuddleIntervalTime = 28800)), '/Dinolist/Glimmerwing/CuddleIntervalTime'],
+  'an increase too small to reach full': [variant((c) => (firstSpecies(c).CuddleIncreasePercent = 1e-10)), '/Dinolist/Glimmerwing/CuddleIncreasePercent'],
+  'a species key with a blank at its end': [variant((c) => (c.Dinolist['Mossback '] = c.Dinolist.Mossback)), '/Dinolist'],
+  'a species key with a control character': [variant((c) => (c.Dinolist['Moss\u0007back'] = c.Dinolist.Mossback)), '/Dinolist'],
+  'a food path without its name': [variant((c) => c.Footlist.push("Blueprint'/Game/Foods/RootMash'")), '/Footlist/5'],
+  'a food with a control character': [variant((c) => c.Footlist.push("Blueprint'/Game/A.A\t'")), '/Footlist/5'],
+  'walk requests replaced with no foods': [variant((c) => (c.Footlist = [])), '/Footlist'],
+  'the foods under a key the module does not read': [variant((c) => { c.Foodlist = c.Footlist; delete c.Footlist; }), ''],
 };
 
 for (const [name, [config, where]] of Object.entries(broken)) {

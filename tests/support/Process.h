@@ -13,10 +13,11 @@
 class ChildProcess {
  public:
   // Starts program with args in cwd (the current folder when empty); why() tells what went wrong
-  // when it could not start.
+  // when it could not start. Terminate reaches it only when started stoppable: on Windows that
+  // gives it a console of its own, which may outlive it for a moment and hold its folder.
   ChildProcess(const std::string& program, const std::vector<std::string>& args,
                const std::string& out_path, const std::string& err_path,
-               const std::string& cwd = "");
+               const std::string& cwd = "", bool stoppable = false);
   // A child still running is killed and reaped.
   ~ChildProcess();
   ChildProcess(const ChildProcess&) = delete;
@@ -34,6 +35,8 @@ class ChildProcess {
   void Kill();
   // Asks it to shut down as a service manager would: SIGTERM, or on Windows the console's break.
   void Terminate();
+  // The most memory it has held resident so far, in bytes; nothing where that cannot be told.
+  std::optional<std::uint64_t> PeakMemory() const;
 
  private:
   bool started_ = false;

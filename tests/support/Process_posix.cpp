@@ -5,13 +5,14 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "tests/support/Process.h"
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::string& out_path, const std::string& err_path,
-                           const std::string& cwd) {
+                           const std::string& cwd, bool /*stoppable: any child is*/) {
   int in[2];
   if (pipe2(in, O_CLOEXEC) != 0) {
     why_ = std::string("pipe: ") + std::strerror(errno);
@@ -83,4 +84,11 @@ void ChildProcess::Kill() {
 
 void ChildProcess::Terminate() {
   if (started_ && !status_) kill(static_cast<pid_t>(process_), SIGTERM);
+}
+
+std::optional<std::uint64_t> ChildProcess::PeakMemory() const {
+  std::ifstream status("/proc/" + std::to_string(process_) + "/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoull(line.substr(6)) * 1024;
+  return std::nullopt;
 }

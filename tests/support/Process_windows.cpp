@@ -1,4 +1,6 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <filesystem>
 
@@ -38,7 +40,7 @@ HANDLE OpenOutput(const std::string& path, SECURITY_ATTRIBUTES* inherit) {
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
                            const std::string& out_path, const std::string& err_path,
-                           const std::string& cwd) {
+                           const std::string& cwd, bool stoppable) {
   SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   HANDLE read_end = nullptr, write_end = nullptr;
   if (!CreatePipe(&read_end, &write_end, &inherit, 0)) {
@@ -59,9 +61,10 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
   startup.hStdError = err;
   PROCESS_INFORMATION info{};
   const std::wstring folder = Wide(cwd);
+  // A console of its own, without a window, is what Terminate sends its Ctrl-C to.
   const bool ok = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
                   CreateProcessW(Wide(program).c_str(), command_line.data(), nullptr, nullptr, TRUE,
-                                 CREATE_NEW_PROCESS_GROUP, nullptr,
+                                 stoppable ? CREATE_NO_WINDOW : CREATE_NEW_PROCESS_GROUP, nullptr,
                                  cwd.empty() ? nullptr : folder.c_str(), &startup, &info);
   const DWORD error = ok ? 0 : GetLastError();  // before the closing below overwrites it
   CloseHandle(read_end);
@@ -115,7 +118,25 @@ void ChildProcess::Kill() {
   if (started_ && !status_) TerminateProcess(reinterpret_cast<HANDLE>(process_), 128 + 9);
 }
 
+// A console's Ctrl-C reaches the processes attached to that console only, and a child of a process
+// without a console (as under a test runner) shares none: so a stoppable child has a console of its
+// own, which this process joins just long enough to send the Ctrl-C there. This process takes no
+// notice of it through a handler of its own; ignoring Ctrl-C outright would be inherited by every
+// later child. Any console of this process's own is left for good; tests write to pipes and files.
 void ChildProcess::Terminate() {
-  if (started_ && !status_)
-    GenerateConsoleCtrlEvent(CTRL_BREAK_EVENT, GetProcessId(reinterpret_cast<HANDLE>(process_)));
+  if (!started_ || status_) return;
+  static const bool handled =
+      SetConsoleCtrlHandler([](DWORD event) -> BOOL { return event == CTRL_C_EVENT; }, TRUE);
+  FreeConsole();
+  if (!handled || !AttachConsole(GetProcessId(reinterpret_cast<HANDLE>(process_)))) return;
+  GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+  FreeConsole();
+}
+
+std::optional<std::uint64_t> ChildProcess::PeakMemory() const {
+  PROCESS_MEMORY_COUNTERS counters{};
+  if (!started_ ||
+      !K32GetProcessMemoryInfo(reinterpret_cast<HANDLE>(process_), &counters, sizeof counters))
+    return std::nullopt;
+  return counters.PeakWorkingSetSize;
 }

@@ -1,7 +1,8 @@
 #include "tests/support/RconClient.h"
 
-RconClient::RconClient(std::uint16_t port, std::chrono::milliseconds deadline)
-    : tcp_(port, deadline), deadline_(deadline), why_(tcp_.why()) {}
+RconClient::RconClient(std::uint16_t port, std::chrono::milliseconds deadline,
+                       const std::string& source)
+    : tcp_(port, deadline, source), deadline_(deadline), why_(tcp_.why()) {}
 
 bool RconClient::Send(std::span<const std::uint8_t> bytes) {
   if (tcp_.Send(bytes.data(), bytes.size())) return true;

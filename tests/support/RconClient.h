@@ -16,8 +16,9 @@
 
 class RconClient {
  public:
-  // Each connect, send and receive waits at most deadline.
-  RconClient(std::uint16_t port, std::chrono::milliseconds deadline);
+  // Each connect, send and receive waits at most deadline; source as for TcpClient.
+  RconClient(std::uint16_t port, std::chrono::milliseconds deadline,
+             const std::string& source = "");
 
   bool Connected() const { return tcp_.Connected(); }
   // Why the last connect, send or read failed.

@@ -35,9 +35,20 @@ asio::error_code Await(asio::io_context& context, asio::ip::tcp::socket& socket,
 
 }  // namespace
 
-TcpClient::TcpClient(std::uint16_t port, std::chrono::milliseconds deadline)
+TcpClient::TcpClient(std::uint16_t port, std::chrono::milliseconds deadline,
+                     const std::string& source)
     : io_(std::make_unique<Io>()), deadline_(deadline) {
   const asio::ip::tcp::endpoint server(asio::ip::address_v4::loopback(), port);
+  if (!source.empty()) {
+    asio::error_code ec;
+    const asio::ip::address from = asio::ip::make_address(source, ec);
+    if (!ec) io_->socket.open(server.protocol(), ec);
+    if (!ec) io_->socket.bind(asio::ip::tcp::endpoint(from, 0), ec);
+    if (ec) {
+      why_ = "bind " + source + ": " + ec.message();
+      return;
+    }
+  }
   std::size_t unused = 0;
   const asio::error_code ec = Await(io_->context, io_->socket, deadline_, unused, [&](auto done) {
     io_->socket.async_connect(server, [done](asio::error_code e) mutable { done(e, 0); });

@@ -11,8 +11,9 @@
 
 class TcpClient {
  public:
-  // Connects with Nagle's delay off; each connect, send and receive waits at most deadline.
-  TcpClient(std::uint16_t port, std::chrono::milliseconds deadline);
+  // Connects with Nagle's delay off, from the loopback address source when one is given; each
+  // connect, send and receive waits at most deadline.
+  TcpClient(std::uint16_t port, std::chrono::milliseconds deadline, const std::string& source = "");
   ~TcpClient();
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;

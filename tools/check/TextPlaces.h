@@ -1,6 +1,5 @@
-// Where values and keys stand in a config's text, so that nestkeep-check can point at them. The
-// reading code knows no positions (the JSON library's events carry none); this finds them again in
-// the same text, in one pass however many are asked for.
+// Where values and keys stand in a config's text, so that nestkeep-check can point at them: found
+// again in the same text, in one pass however many are asked for.
 #pragma once
 
 #include <cstddef>
@@ -11,18 +10,13 @@
 #include <vector>
 
 #include "plugin/config/ConfigFile.h"
-
-// A place as editors count it: lines and columns from 1, columns in bytes.
-struct TextPlace {
-  std::size_t line = 1;
-  std::size_t column = 1;
-};
+#include "tools/check/TextWalk.h"
 
 // What one pass over the text looks for. Each Want gives the index of its answer among the places
 // FindPlaces returns.
 struct PlaceSearch {
   // Where the value at path starts, of repeated keys the first; when the path leaves the text (a
-  // member that is not there), where the value that lacks it starts.
+  // member that is not there), where the value that lacks it starts, marked as not found.
   std::size_t WantValue(const KeyPath& path);
   // Where the key of the member at path starts, of repeated keys the first.
   std::size_t WantKey(const KeyPath& path);
@@ -58,6 +52,7 @@ std::vector<TextPlace> FindPlaces(std::string_view text, const PlaceSearch& sear
 
 // Where a parse stopped, or went too deep.
 struct StopPlace {
+  std::size_t offset = 0;
   TextPlace place;  // the byte itself
   TextPlace value;  // where the value that byte stands in starts; the byte's place when none does
   KeyPath path;     // of that value, or of the innermost object or array there
@@ -67,3 +62,16 @@ struct StopPlace {
 StopPlace FindStop(std::string_view text, std::size_t offset);
 // The first object or array that opens deeper than depth levels.
 StopPlace FindTooDeep(std::string_view text, std::size_t depth);
+
+// The place of the byte at offset.
+TextPlace PlaceAt(std::string_view text, std::size_t offset);
+
+// What of a text that fails to parse at offset can be read all the same: the text up to the last
+// value that ended before offset, with the objects and arrays still open there closed, and the
+// path of the innermost of them. Empty when nothing before offset is whole.
+struct TextBefore {
+  std::string text;
+  KeyPath open;
+  std::size_t read = 0;  // the offset: the bytes of the text read before the failure
+};
+TextBefore WholeTextBefore(std::string_view text, std::size_t offset);

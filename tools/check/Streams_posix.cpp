@@ -1,0 +1,5 @@
+#include <csignal>
+
+#include "tools/check/Streams.h"
+
+void PrepareStandardStreams() { std::signal(SIGPIPE, SIG_IGN); }
