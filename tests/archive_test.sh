@@ -13,7 +13,7 @@
 # The guide's sessions: a fenced block `console` is a session on Linux, `doscon` one on Windows. In
 # it a line starting with the prompt ("$ ", "C:\server>") is a command, run in the unpacked folder;
 # lines starting with "> " are typed into it; every other line is its output, standard output and
-# standard error as they come. A fenced block right after a line "<!-- file: PATH -->" is written to
+# standard error as they come. A fenced block right after a line "<!-- file PATH -->" is written to
 # PATH in the folder when the guide reaches it. Sessions run in the guide's order, in one folder.
 set -euo pipefail
 shopt -s nullglob
@@ -162,7 +162,7 @@ mode='' target=''
 while IFS= read -r line || [ -n "$line" ]; do
   case "$mode" in
     '')
-      if [[ $line =~ ^'<!-- file: '(.+)' -->'$ ]]; then
+      if [[ $line =~ ^'<!-- file '(.+)' -->'$ ]]; then
         target="${BASH_REMATCH[1]}"
       elif [[ $line == '```'* ]]; then
         if [ -n "$target" ]; then
