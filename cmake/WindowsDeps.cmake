@@ -1,8 +1,7 @@
 # The libraries of the Windows build, over Debian's own headers: Debian's CMake package files point
-# at the Linux libraries, so the cross build makes its own targets. fmt and spdlog are used header-
-# only, so every binary carries its own copy and no library DLL need be shipped. Only the
-# libraries' own folders are put on the include path, never /usr/include as a whole, whose C
-# library headers are Linux's.
+# at the Linux libraries, so the cross build puts the headers on its path itself (fmt and spdlog are
+# header-only on every platform, see CMakeLists.txt). Only the libraries' own folders are put on the
+# include path, never /usr/include as a whole, whose C library headers are Linux's.
 set(NESTKEEP_DEBIAN_HEADERS ${CMAKE_BINARY_DIR}/debian-headers)
 file(MAKE_DIRECTORY ${NESTKEEP_DEBIAN_HEADERS})
 foreach(entry fmt spdlog nlohmann asio asio.hpp)
@@ -14,15 +13,6 @@ endforeach()
 
 add_library(nestkeep_debian_headers INTERFACE)
 target_include_directories(nestkeep_debian_headers SYSTEM INTERFACE ${NESTKEEP_DEBIAN_HEADERS})
-
-add_library(fmt::fmt INTERFACE IMPORTED)
-target_link_libraries(fmt::fmt INTERFACE nestkeep_debian_headers)
-target_compile_definitions(fmt::fmt INTERFACE FMT_HEADER_ONLY)
-
-add_library(spdlog::spdlog INTERFACE IMPORTED)
-# Debian's tweakme.h already sets SPDLOG_FMT_EXTERNAL.
-target_link_libraries(spdlog::spdlog INTERFACE fmt::fmt)
-target_compile_definitions(spdlog::spdlog INTERFACE SPDLOG_HEADER_ONLY)
 
 add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
 target_link_libraries(nlohmann_json::nlohmann_json INTERFACE nestkeep_debian_headers)

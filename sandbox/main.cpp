@@ -24,10 +24,13 @@
 #include <vector>
 
 #include "plugin/config/RegularFile.h"
+#include "plugin/engine/Unicode.h"
 #include "sandbox/console/Console.h"
 #include "sandbox/console/LineReader.h"
 #include "sandbox/demo/Demo.h"
+#include "sandbox/platform/CxxRuntime.h"
 #include "sandbox/platform/Process.h"
+#include "sandbox/platform/Program.h"
 #include "sandbox/platform/Streams.h"
 #include "sandbox/rcon/Packet.h"
 #include "sandbox/rcon/Server.h"
@@ -68,10 +71,10 @@ T Number(const std::string& option, const std::string& text, unsigned long long 
   return static_cast<T>(value);
 }
 
-Options ParseOptions(int argc, char** argv) {
+Options ParseOptions(const std::vector<std::string>& args) {
   Options o;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i], value;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string arg = args[i], value;
     bool has_value = false;
     if (auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
       value = arg.substr(eq + 1);
@@ -80,8 +83,8 @@ Options ParseOptions(int argc, char** argv) {
     }
     auto take = [&]() -> std::string {
       if (has_value) return value;
-      if (i + 1 >= argc) BadOption("missing value for " + arg);
-      return argv[++i];
+      if (i + 1 >= args.size()) BadOption("missing value for " + arg);
+      return args[++i];
     };
     if (arg == "--help") {
       std::fputs(Usage, stdout);
@@ -118,9 +121,9 @@ std::string DefaultModulePath() {
   const auto here = Platform::ProgramFolder();
   const auto beside = here / NESTKEEP_MODULE_FILE;
   const auto installed = here.parent_path() / "ArkApi/Plugins/Nestkeep" / NESTKEEP_MODULE_FILE;
-  return (std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside
-                                                                                 : installed)
-      .string();
+  auto path =
+      std::filesystem::exists(beside) || !std::filesystem::exists(installed) ? beside : installed;
+  return Unicode::PathUtf8(path.make_preferred());
 }
 
 // Read whole before the start goes on; a pipe or a device at its place would hold up the start or
@@ -131,9 +134,10 @@ void ReadContent(const std::string& path) {
   std::uint64_t size = 0;
   switch (ReadRegularFile(path, MaxContentBytes, bytes, size)) {
     case FileRead::NotAFile:
-      BadOption("--content is not a regular file that can be read: " + path);
+      BadOption("--content is not a regular file that can be read: " + Unicode::ShownPath(path));
     case FileRead::TooLarge:
-      BadOption(fmt::format("--content is larger than 64 MiB ({} bytes): {}", size, path));
+      BadOption(fmt::format("--content is larger than 64 MiB ({} bytes): {}", size,
+                            Unicode::ShownPath(path)));
     case FileRead::Read:
       break;
   }
@@ -151,13 +155,13 @@ void ReadContent(const std::string& path) {
 // hold up the start or take the log where no one reads it.
 void AddLogFile(const std::string& path) {
   std::error_code error;
-  if (const auto status = std::filesystem::status(path, error);
+  if (const auto status = std::filesystem::status(Unicode::Utf8Path(path), error);
       std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-    BadOption("--log is not a regular file: " + path);
+    BadOption("--log is not a regular file: " + Unicode::ShownPath(path));
   try {
     Sandbox::AddLogFile(path);
   } catch (const std::exception& e) {
-    BadOption("cannot write --log file " + path + ": " + e.what());
+    BadOption("cannot write --log file " + Unicode::ShownPath(path) + ": " + e.what());
   }
 }
 
@@ -244,6 +248,7 @@ void Print(const std::vector<std::string>& lines) {
 // for: a read of standard input cannot be cancelled everywhere, so the sandbox ends without it,
 // and the queue it posts to outlives the sandbox's own use of it.
 void StartReadingInput(const std::shared_ptr<GameQueue>& queue, Server& server) {
+  Platform::ConsoleTakesCommands();
   std::thread([queue, &server] {
     auto run = [&](std::vector<Console::InputLine> lines) {
       for (Console::InputLine& line : lines) {
@@ -283,16 +288,17 @@ void StartReadingInput(const std::shared_ptr<GameQueue>& queue, Server& server) 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = Platform::StartProgram("nestkeep-sandbox", argc, argv);
   Platform::RaiseDescriptorLimit();
-  Platform::UseBinaryStandardOutput();
-  Options o = ParseOptions(argc, argv);
+  Options o = ParseOptions(args);
 
   if (o.password && !o.rcon_port) BadOption("--rcon-password without --rcon-port");
   const std::string password = o.rcon_port ? RconPassword(o) : "";
   if (o.rcon_port && password.empty())
     BadOption("RCON needs a password: --rcon-password or NESTKEEP_RCON_PASSWORD");
-  if (std::error_code error; o.dir && !std::filesystem::is_directory(*o.dir, error))
-    BadOption("--dir is not a directory: " + *o.dir);
+  if (std::error_code error;
+      o.dir && !std::filesystem::is_directory(Unicode::Utf8Path(*o.dir), error))
+    BadOption("--dir is not a directory: " + Unicode::ShownPath(*o.dir));
 
   Console::SetModulePath(o.module ? *o.module : DefaultModulePath());
   if (o.log) AddLogFile(*o.log);

@@ -2,6 +2,7 @@
 // user sees.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -25,6 +26,13 @@ inline std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
   return text;
+}
+
+// A path as the programs show it: with the platform's own separator.
+inline std::string Shown(std::string path) {
+  std::replace(path.begin(), path.end(), '/',
+               static_cast<char>(std::filesystem::path::preferred_separator));
+  return path;
 }
 
 // Where the build put the programs, and where the sources are; the environment may say otherwise.

@@ -222,12 +222,13 @@ TEST_F(Check, CannotOpen) {
 TEST_F(Check, DefaultPathIsTheServers) {
   const auto none = Checker({});
   EXPECT_EQ(none.status, 2);
-  EXPECT_EQ(none.err.at(1), "./ArkApi/Plugins/Nestkeep/config.json: No such file or directory");
+  EXPECT_EQ(none.err.at(1),
+            Shown("./ArkApi/Plugins/Nestkeep/config.json") + ": No such file or directory");
   Write("ArkApi/Plugins/Nestkeep/config.json", R"({"General": {}, "Footlist": ["T'/A.A'"]})");
   const auto found = Checker({});
   EXPECT_EQ(found.status, 0);
-  EXPECT_EQ(found.out.back(),
-            "./ArkApi/Plugins/Nestkeep/config.json: the module would load this file (1 warning)");
+  EXPECT_EQ(found.out.back(), Shown("./ArkApi/Plugins/Nestkeep/config.json") +
+                                  ": the module would load this file (1 warning)");
 }
 
 TEST_F(Check, Arguments) {

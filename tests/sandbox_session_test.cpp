@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
 #include <regex>
 #include <thread>
 
+#include "plugin/engine/Unicode.h"
 #include "sandbox/console/LineReader.h"
 #include "tests/SandboxProcess.h"
 #include "tests/support/Match.h"
@@ -73,7 +75,7 @@ TEST_F(Session, OptionsAndExitStatus) {
     std::vector<std::string> options;
     int status;
     const char* stdout_has;
-    const char* stderr_has;
+    std::string stderr_has;
     bool needs_special = false;
     const char* input = "";
   } cases[] = {
@@ -104,7 +106,7 @@ TEST_F(Session, OptionsAndExitStatus) {
        "",
        false,
        "quit\n"},
-      {{"--module", "/nonexistent/libNestkeep.so"}, 1, "", "/nonexistent/libNestkeep.so"},
+      {{"--module", "/nonexistent/libNestkeep.so"}, 1, "", Shown("/nonexistent/libNestkeep.so")},
       {{"--module", dir_.string()}, 1, "", "not a regular file"},
       {{"--module", pipe}, 1, "", "not a regular file", true},
       {{"--module", host_library}, 1, "", "not a Nestkeep module"},
@@ -120,6 +122,36 @@ TEST_F(Session, OptionsAndExitStatus) {
     if (c.status != 0) {
       EXPECT_EQ(run.err.size(), 1u) << all_err;
     }
+  }
+}
+
+// A server folder may have any name: every path the sandbox and the checker take is Unicode text,
+// on Windows too, whose narrow code page holds few of the world's letters.
+TEST(AnyFolderName, ServesEveryPathTheSandboxAndTheCheckerTake) {
+  for (const char* name : {"café", "José", "日本語"}) {
+    SCOPED_TRACE(name);
+    const std::filesystem::path server = MakeServerFolder(name);
+    const std::string dir = Unicode::PathUtf8(server);
+    WriteConfig(server, Config);
+    std::ofstream(server / "content.txt") << "/Game/Nursery/Foods/Berries.Berries_C\n";
+    std::filesystem::copy_file(Unicode::Utf8Path(BinDir() + "/" NESTKEEP_MODULE_FILE),
+                               server / NESTKEEP_MODULE_FILE);
+    SandboxRun run = RunSandbox({"--dir", dir, "--content", dir + "/content.txt", "--log",
+                                 dir + "/log.txt", "--module", dir + "/" NESTKEEP_MODULE_FILE},
+                                "spawn Mossback\ncuddle 1 1\nrcon Nestkeep.reload\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_THAT(run.out,
+                ElementsAre("ready", "spawned 1",
+                            "cuddle 1 due=1800 kind=1 food=/Game/Nursery/Foods/Berries.Berries_C",
+                            "rcon id=1 type=0: Successfully reloaded!\\n"));
+    EXPECT_THAT(run.err, ElementsAre());
+    EXPECT_TRUE(std::filesystem::is_regular_file(server / "log.txt"));
+    const std::string config = Unicode::PathUtf8(ConfigPath(server));
+    SandboxRun check = RunProgram("nestkeep-check", {config}, "");
+    EXPECT_EQ(check.status, 0);
+    EXPECT_THAT(check.out, ::testing::Contains(Shown(config) +
+                                               ": the module would load this file (0 warnings)"));
+    std::filesystem::remove_all(server);
   }
 }
 

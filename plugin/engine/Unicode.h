@@ -1,8 +1,9 @@
-// UTF-8 and UTF-16, between narrow text and the engine's 16-bit units. Pure functions, shared by
-// the module, nestkeep-check and the sandbox's game.
+// UTF-8 and UTF-16, between narrow text and the engine's 16-bit units, and file paths as UTF-8
+// text. Pure functions, shared by the module, nestkeep-check and the sandbox.
 #pragma once
 
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -128,6 +129,21 @@ inline std::size_t Utf8CutPoint(std::string_view text, std::size_t at) {
   };
   for (int back = 0; back < 3 && at > 0 && continues(at); ++back) --at;
   return at;
+}
+
+// A file's path from UTF-8 text, and a path as UTF-8 text. Text inside the programs and the module
+// is UTF-8; a path made from narrow text would go through the system's narrow code page on
+// Windows, which holds few of the world's letters (no 日本語 in a Western one).
+inline std::filesystem::path Utf8Path(std::string_view text) {
+  return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+inline std::string PathUtf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+// A path given as UTF-8 text as the platform shows it: with "\" between its parts on Windows.
+inline std::string ShownPath(std::string_view text) {
+  return PathUtf8(Utf8Path(text).make_preferred());
 }
 
 }  // namespace Unicode

@@ -14,6 +14,7 @@
 
 #include "plugin/config/ConfigFile.h"
 #include "plugin/engine/Printable.h"
+#include "plugin/engine/Unicode.h"
 #include "plugin/hooks/Forecast.h"
 #include "plugin/lifecycle/LogLine.h"
 #include "sandbox/console/Console.h"
@@ -74,7 +75,7 @@ std::optional<std::string> MakeTemporaryFolder() {
     const auto path = std::filesystem::temp_directory_path() / name;
     std::error_code error;
     // Made here and now, or taken by someone else: create_directory tells which.
-    if (std::filesystem::create_directory(path, error)) return path.string();
+    if (std::filesystem::create_directory(path, error)) return Unicode::PathUtf8(path);
     if (error) return std::nullopt;
   }
   return std::nullopt;
@@ -86,12 +87,12 @@ std::optional<Folder> PrepareFolder(const std::optional<std::string>& dir) {
   const std::optional<std::string> path = MakeTemporaryFolder();
   if (!path) {
     std::fprintf(stderr, "nestkeep-sandbox: cannot make a temporary folder in %s\n",
-                 std::filesystem::temp_directory_path().string().c_str());
+                 Unicode::PathUtf8(std::filesystem::temp_directory_path()).c_str());
     return std::nullopt;
   }
   const std::string config = ConfigPath(*path);
-  std::filesystem::create_directories(std::filesystem::path(config).parent_path());
-  std::ofstream(config) << ExampleConfig;
+  std::filesystem::create_directories(Unicode::Utf8Path(config).parent_path());
+  std::ofstream(Unicode::Utf8Path(config)) << ExampleConfig;
   return Folder{*path, true};
 }
 
@@ -192,7 +193,7 @@ int Demonstrate(const std::string& dir) {
   std::vector<Baby> babies = PickBabies(read.contents);
   const Nursery nursery{MakeStyle(), std::move(read.contents), std::move(babies)};
   // Shown in the platform's own separators; the module reads it with forward slashes everywhere.
-  const std::string shown = std::filesystem::path(config).make_preferred().string();
+  const std::string shown = Unicode::PathUtf8(Unicode::Utf8Path(config).make_preferred());
   // A config the module refuses is the first thing an administrator must learn of.
   if (!read.refusal.empty()) {
     std::printf("the module refuses %s; it logs:\n  [Nestkeep][error] %s\n", shown.c_str(),
@@ -221,7 +222,7 @@ int Run(const std::optional<std::string>& dir) {
   const std::optional<Folder> folder = PrepareFolder(dir);
   if (!folder) return 1;
   const int status = Demonstrate(folder->path);
-  if (folder->temporary) std::filesystem::remove_all(folder->path);
+  if (folder->temporary) std::filesystem::remove_all(Unicode::Utf8Path(folder->path));
   return status;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/engine/Unicode.h"
 #include "plugin/lifecycle/LogLine.h"
 #include "sandbox/host/HostState.h"
 
@@ -49,7 +50,7 @@ void RenewHostLogger() {
 }
 
 std::string& CurrentDir() {
-  static std::string dir = std::filesystem::current_path().string();
+  static std::string dir = Unicode::PathUtf8(std::filesystem::current_path());
   return dir;
 }
 
@@ -96,7 +97,8 @@ spdlog::logger& HostLogger() {
 }
 
 void AddLogFile(const std::string& path) {
-  AddLogSink(std::make_shared<spdlog::sinks::basic_file_sink_mt>(path));
+  // The file's name in the platform's own form: on Windows spdlog opens it through the wide API.
+  AddLogSink(std::make_shared<spdlog::sinks::basic_file_sink_mt>(Unicode::Utf8Path(path).native()));
 }
 
 void AddLogSink(spdlog::sink_ptr sink) {
@@ -134,7 +136,7 @@ void ResetHost() {
   ClearHostEvents();
   GetLogSinks() = DefaultSinks();
   RenewHostLogger();
-  CurrentDir() = std::filesystem::current_path().string();
+  CurrentDir() = Unicode::PathUtf8(std::filesystem::current_path());
 }
 
 }  // namespace Sandbox

@@ -1,6 +1,7 @@
 // Loading and unloading the module through the operating system's loader, one module at a time.
 #include <utility>
 
+#include "plugin/engine/Unicode.h"
 #include "sandbox/host/HostState.h"
 #include "sandbox/host/ModuleLoader.h"
 
@@ -12,7 +13,7 @@ namespace Sandbox {
 
 std::string LoadModule(const std::string& path) {
   if (module_handle) return "the module is loaded already";
-  if (IsOtherThanFile(path)) return path + ": not a regular file, so no module";
+  if (IsOtherThanFile(path)) return Unicode::ShownPath(path) + ": not a regular file, so no module";
   const std::uint64_t asked = HostEventCount();
   std::string why;
   void* handle = OpenModule(path, why);
@@ -21,7 +22,8 @@ std::string LoadModule(const std::string& path) {
   // asked the host for nothing has no such entry.
   if (HostEventCount() == asked) {
     CloseModule(handle);
-    return path + ": not a Nestkeep module (loading it set up no hook and no command)";
+    return Unicode::ShownPath(path) +
+           ": not a Nestkeep module (loading it set up no hook and no command)";
   }
   module_handle = handle;
   return {};

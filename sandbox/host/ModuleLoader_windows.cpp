@@ -1,27 +1,31 @@
 #include <windows.h>
 
+#include <cwchar>
 #include <filesystem>
 
+#include "plugin/engine/Unicode.h"
 #include "sandbox/host/ModuleLoader.h"
 
 namespace {
 
-// The loader's message for the last error, in the system's words.
-std::string LastError(const std::string& path) {
-  const DWORD code = GetLastError();
-  char* text = nullptr;
-  FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message = text ? text : "error " + std::to_string(code);
-  LocalFree(text);
-  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
-  return path + ": " + message;
+// Paths are UTF-8 text in the sandbox; the loader takes UTF-16, and wants "\\" between the parts.
+std::wstring Wide(const std::string& path) {
+  return Unicode::Utf8Path(path).make_preferred().wstring();
 }
 
-// Paths are UTF-8 text in the sandbox; the loader takes UTF-16.
-std::wstring Wide(const std::string& path) {
-  return std::filesystem::path(std::u8string(path.begin(), path.end())).wstring();
+// The loader's message for the last error, in the system's words, after the path it is about in
+// the platform's own form.
+std::string LastError(const std::string& path) {
+  const DWORD code = GetLastError();
+  wchar_t* text = nullptr;
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string message = text ? Unicode::Utf16ToUtf8(std::u16string(text, text + std::wcslen(text)))
+                             : "error " + std::to_string(code);
+  LocalFree(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
+  return Unicode::ShownPath(path) + ": " + message;
 }
 
 }  // namespace

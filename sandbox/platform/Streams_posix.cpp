@@ -8,8 +8,6 @@ namespace Platform {
 
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 
-void UseBinaryStandardOutput() {}
-
 std::size_t ReadStandardInput(char* buffer, std::size_t size) {
   for (;;) {
     const ssize_t n = read(STDIN_FILENO, buffer, size);

@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <io.h>
 #include <windows.h>
 
@@ -9,8 +8,6 @@
 namespace Platform {
 
 bool StandardOutputIsTerminal() { return _isatty(_fileno(stdout)) != 0; }
-
-void UseBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 // ReadFile serves a console, a pipe and a file alike. It cannot be cancelled on every Windows, so
 // the thread that calls it is never waited for.

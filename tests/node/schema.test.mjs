@@ -2,7 +2,7 @@
 // against copies of it broken the way administrators break them.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { readFileSync } from 'node:fs';
+import { readdirSync, readFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import Ajv from 'ajv';
@@ -25,9 +25,14 @@ function firstSpecies(config) {
   return config.Dinolist[Object.keys(config.Dinolist)[0]];
 }
 
-test('the example config is valid', () => {
-  assert.equal(validate(example), true, JSON.stringify(validate.errors));
-});
+// Every example config, the one a server starts with and those for the common wishes.
+for (const name of readdirSync(join(source, 'examples')).filter((f) => f.endsWith('.json'))) {
+  if (name === 'config.schema.json') continue;
+  test(`examples/${name} is valid`, () => {
+    const config = JSON.parse(readFileSync(join(source, 'examples', name), 'utf8'));
+    assert.equal(validate(config), true, JSON.stringify(validate.errors));
+  });
+}
 
 test('every key carries a description for editors', () => {
   const missing = [];

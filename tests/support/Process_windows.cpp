@@ -4,13 +4,12 @@
 
 #include <filesystem>
 
+#include "plugin/engine/Unicode.h"
 #include "tests/support/Process.h"
 
 namespace {
 
-std::wstring Wide(const std::string& utf8) {
-  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end())).wstring();
-}
+std::wstring Wide(const std::string& utf8) { return Unicode::Utf8Path(utf8).wstring(); }
 
 // One argument as the C runtime splits a command line again: in quotes when it holds a blank or a
 // quote, with backslashes doubled where a quote follows them.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "plugin/config/ConfigFile.h"
+#include "plugin/engine/Unicode.h"
 
 // A fresh name under the system's temporary folder, unique to this test run and named for what
 // it holds; nothing is made there.
@@ -22,12 +23,13 @@ inline std::filesystem::path ScratchPath(std::string_view what) {
   }();
   static int serial = 0;
   return std::filesystem::temp_directory_path() /
-         ("nestkeep-" + std::string(what) + "-" + run + "-" + std::to_string(++serial));
+         Unicode::Utf8Path("nestkeep-" + std::string(what) + "-" + run + "-" +
+                           std::to_string(++serial));
 }
 
 // Where the server in folder keeps the module's config, as the module finds it.
 inline std::filesystem::path ConfigPath(const std::filesystem::path& server) {
-  return ConfigPath(server.string());
+  return Unicode::Utf8Path(ConfigPath(Unicode::PathUtf8(server)));
 }
 
 // A fresh server folder under ScratchPath(what), with the module's folder made in it.
@@ -41,14 +43,11 @@ inline void WriteConfig(const std::filesystem::path& server, const std::string& 
   std::ofstream(ConfigPath(server), std::ios::binary) << text;
 }
 
-// Text's lines, without their line feeds; a carriage return before one goes too, as log lines end
-// so on Windows.
+// Text's lines, without their line feeds. A carriage return stays: every line of every program
+// ends with a line feed alone, on Windows too.
 inline std::vector<std::string> SplitLines(std::istream&& in) {
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
-  }
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }
 

@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
+#include "plugin/engine/Unicode.h"
 #include "tools/check/Hints.h"
 #include "tools/check/Keys.h"
 #include "tools/check/Steps.h"
@@ -22,15 +24,12 @@ namespace {
 // opening a pipe would wait for a writer.
 std::string OpenFailure(const std::string& path) {
   std::error_code error;
-  const auto status = std::filesystem::status(path, error);
+  const auto status = std::filesystem::status(Unicode::Utf8Path(path), error);
   if (error) return error.message();
   if (std::filesystem::is_directory(status)) return "it is a directory";
   if (!std::filesystem::is_regular_file(status)) return "it is not a regular file";
   errno = 0;
-  if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-    std::fclose(file);
-    return "it could not be read";
-  }
+  if (std::ifstream(Unicode::Utf8Path(path), std::ios::binary)) return "it could not be read";
   return std::strerror(errno);
 }
 

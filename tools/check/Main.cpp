@@ -3,10 +3,12 @@
 #include <string>
 #include <vector>
 
+#include "sandbox/platform/Program.h"
 #include "tools/check/Run.h"
 #include "tools/check/Streams.h"
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args = Platform::StartProgram("nestkeep-check", argc, argv);
   PrepareStandardStreams();
-  return RunChecker(std::vector<std::string>(argv + 1, argv + argc));
+  return RunChecker(std::vector<std::string>(args.begin() + 1, args.end()));
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "plugin/engine/Unicode.h"
 #include "tools/check/Check.h"
 #include "tools/check/Diff.h"
 #include "tools/check/JsonReport.h"
@@ -81,7 +82,7 @@ std::optional<int> ReadArguments(const std::vector<std::string>& args, Arguments
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (!options || arg.size() < 2 || arg[0] != '-') {
-      arguments.paths.push_back(arg);
+      arguments.paths.push_back(Unicode::ShownPath(arg));
     } else if (arg == "--") {
       options = false;
     } else if (arg == "--help" || arg == "-h") {
@@ -109,7 +110,7 @@ std::optional<int> ReadArguments(const std::vector<std::string>& args, Arguments
   }
   if (arguments.diff && arguments.paths.size() != 2)
     return Wrong("--diff takes two files, the running config and the new one");
-  if (arguments.paths.empty()) arguments.paths.push_back(ConfigPath("."));
+  if (arguments.paths.empty()) arguments.paths.push_back(Unicode::ShownPath(ConfigPath(".")));
   return std::nullopt;
 }
 

@@ -1,12 +1,5 @@
-#include <fcntl.h>
-#include <io.h>
-
-#include <cstdio>
-
 #include "tools/check/Streams.h"
 
-// Windows raises no signal for a closed pipe; its text mode would write "\r\n".
-void PrepareStandardStreams() {
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stderr), _O_BINARY);
-}
+// Windows raises no signal for a closed pipe: a write to it fails as it is. Line ends are every
+// program's own (Platform::StartProgram).
+void PrepareStandardStreams() {}
