@@ -80,8 +80,9 @@ TEST_F(Lifecycle, AttachStartsTheModuleOnceAndDetachUndoesIt) {
 // host owns: the host still logs through its shared sinks, and destroys them, as any server shuts
 // down.
 TEST_F(Lifecycle, TheHostLogsAndShutsDownAfterTheModuleHasGone) {
-  const std::string log_file = (dir_ / "server.log").string();
-  Sandbox::AddLogSink(std::make_shared<spdlog::sinks::basic_file_sink_mt>(log_file));
+  const std::filesystem::path log_path = dir_ / "server.log";
+  const std::string log_file = log_path.string();
+  Sandbox::AddLogSink(std::make_shared<spdlog::sinks::basic_file_sink_mt>(log_path.native()));
   Load();
   ASSERT_EQ(LogLines().size(), 1u);  // there before anything else happens
   EXPECT_EQ(ReadLines(log_file), LogLines());
