@@ -92,7 +92,7 @@ TEST_F(Check, Summary) {
     std::string walks;
   } walks[] = {
       {"{}", R"(["T'/A.A'"])",
-       "replaced by food requests (ReplaceCuddleTypeWalk not given, so true)"},
+       "replaced by food requests (ReplaceCuddleTypeWalk true by default, as it is not given)"},
       {R"({"ReplaceCuddleTypeWalk": true})", "[]",
        "turned into plain cuddles, as there are no foods to ask for (ReplaceCuddleTypeWalk true)"},
   };
@@ -155,7 +155,7 @@ TEST_F(Check, EveryProblemInOneRun) {
        R"({
   "General": {"ReplaceCuddleTypeWalk": "true"},)" +
            species + R"(
-    "Brackenback": {"CuddleIntervalTme": 8, "CuddleIncreasePercent": 0.1}
+    "Brackenback": {"CuddleIntervalTme": 8, "CuddleIncreasePercent": 0.1}, "ashwing": {}
   },
   "Foodlist": ["Blueprint'/Game/Foods/Berries.Berries'"],
   "Footlist": ["Blueprint'/Game/Foods/RootMash.RootMash'", 42, "Berry"]
@@ -171,11 +171,16 @@ TEST_F(Check, EveryProblemInOneRun) {
         ":5:20: hint: CuddleIntervalTime is missing",
         R"(:5:21: Dinolist/"Brackenback"/"CuddleIntervalTme": warning: the module does not read )"
         R"(this key, so it is ignored; did you mean "CuddleIntervalTime"?)",
+        // A key's own mistake shows though its entry does not read.
+        R"(:5:76: Dinolist/"ashwing": warning: species key differs from "Ashwing" only in letter )"
+        "case",
+        R"(:5:87: Dinolist/"ashwing"/CuddleIntervalTime: error: )" + E302 + "number, but is null",
+        ":5:87: hint: CuddleIntervalTime is missing",
         R"(:7:3: "Foodlist": warning: the module does not read this key, so it is ignored; did )"
         R"(you mean "Footlist"?)",
         R"(:8:64: Footlist/2: error: Footlist element "Berry" is not of the form Type'Path')",
         ":8:64: hint: a food is a type word, an apostrophe, its object path and an apostrophe",
-        Refused + " (5 errors found in all)"}},
+        Refused + " (6 errors found in all)"}},
       {"a parse failure after a failure",
        "{\n  \"General\": {}," + species + R"(
     "Brackenback": {"CuddleIntervalTime": 8, "CuddleIncreasePercent": 0,1},
@@ -399,7 +404,8 @@ TEST_F(Check, Warnings) {
            R"(}}, "Foodlist": ["T'/A.A'"]})",
        {{"1:39", "General/ReplaceCuddleTypeWalk",
          "walk requests of listed species become plain cuddles, not food requests: "
-         "ReplaceCuddleTypeWalk is true but there are no foods"},
+         "ReplaceCuddleTypeWalk is true, but there are no foods: add a \"Footlist\" or set it to "
+         "false"},
         {"1:122", R"("Foodlist")", ignored + R"(; did you mean "Footlist"?)"}}},
       // The first occurrence counts, so a warning about a value points at the first, a key
       // written with escapes included.
@@ -442,7 +448,9 @@ TEST_F(Check, Warnings) {
        {{"1:2", R"("general")", letter_case("General")},
         {"1:27", "General",
          "walk requests of listed species become plain cuddles, not food requests: "
-         "ReplaceCuddleTypeWalk is not given, so true but there are no foods"},
+         "ReplaceCuddleTypeWalk is true by default, as it is not given, but there are no foods: "
+         "add a "
+         "\"Footlist\" or set it to false"},
         {"1:28", R"(General/"replaceCuddleTypeWalk")", letter_case("ReplaceCuddleTypeWalk")},
         {"1:61", R"("DinoList")", letter_case("Dinolist")},
         {"2:42", R"(Dinolist/"A"/"CUDDLEINCREASEPERCENT")", letter_case("CuddleIncreasePercent")},

@@ -129,6 +129,22 @@ void PlaceProblems(std::string_view text, const std::optional<TextBefore>& befor
   });
 }
 
+// The species keys to warn about. Of a document the module refuses, every key of "Dinolist", its
+// entry read or not, so that a key's own mistake shows beside its entry's.
+std::vector<const std::string*> SpeciesKeys(const json* refused, const SpeciesMap& species) {
+  std::vector<const std::string*> names;
+  if (refused && refused->is_object()) {
+    const auto found = refused->find(ConfigKey::Dinolist);
+    if (found != refused->end() && found->is_object()) {
+      for (const auto& [name, entry] : found->get_ref<const json::object_t&>())
+        names.push_back(&name);
+      return names;
+    }
+  }
+  for (const auto& [name, entry] : species) names.push_back(&name);
+  return names;
+}
+
 }  // namespace
 
 int FileReport::Status() const {
@@ -200,6 +216,7 @@ FileReport CheckFile(const std::string& path, const CheckOptions& options) {
   const SpeciesMap& species = contents ? contents->species : check.species;
   forecasts.reserve(species.size());
   for (const auto& [name, entry] : species) forecasts.push_back(ForecastImprinting(entry));
+  WarnAboutSpeciesKeys(SpeciesKeys(contents ? nullptr : &doc, species), problems);
   WarnAboutSpecies(species, forecasts, options.maturation, problems);
   if (contents) {
     report.walk_given = doc.at(ConfigKey::General).contains(ConfigKey::ReplaceCuddleTypeWalk);

@@ -45,7 +45,7 @@ void WriteSummary(const FileReport& report, const TextOptions& options, std::FIL
     std::fprintf(out, "  %s\n", PrintableText(Unicode::Utf16ToUtf8(food)).c_str());
   std::fprintf(out, "Walk requests: %s (ReplaceCuddleTypeWalk %s)\n",
                WalkText(WalkEffectOf(contents)).c_str(),
-               !report.walk_given      ? "not given, so true"
+               !report.walk_given      ? "true by default, as it is not given"
                : contents.replace_walk ? "true"
                                        : "false");
   if (contents.species.empty()) return;

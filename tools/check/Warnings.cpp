@@ -47,13 +47,14 @@ void WarnAboutKey(const std::string& name, Problems& problems) {
 
 // Keys that differ only in letter case: each but the first in the module's order. They are
 // found by a hash of their lower-case letters, so that a million species cost 16 bytes each.
-void WarnAboutLetterCase(const SpeciesMap& species, Problems& problems) {
+void WarnAboutLetterCase(const std::vector<const std::string*>& names, Problems& problems) {
   std::vector<std::pair<std::uint64_t, const std::string*>> hashes;
-  hashes.reserve(species.size());
-  for (const auto& [name, entry] : species) {
+  hashes.reserve(names.size());
+  for (const std::string* name_of : names) {
+    const std::string& name = *name_of;
     std::uint64_t hash = 14695981039346656037u;
     for (char c : name) hash = (hash ^ static_cast<unsigned char>(Lower(c))) * 1099511628211u;
-    hashes.emplace_back(hash, &name);
+    hashes.emplace_back(hash, name_of);
   }
   std::sort(hashes.begin(), hashes.end(), [](const auto& a, const auto& b) {
     return a.first != b.first ? a.first < b.first : *a.second < *b.second;
@@ -176,11 +177,13 @@ void WarnAboutDocument(const json& doc, Problems& problems) {
 void WarnAboutSpecies(const SpeciesMap& species, const std::vector<ImprintingForecast>& forecasts,
                       std::optional<double> maturation, Problems& problems) {
   auto forecast = forecasts.begin();
-  for (const auto& [name, entry] : species) {
-    WarnAboutKey(name, problems);
+  for (const auto& [name, entry] : species)
     WarnAboutValues(name, entry, *forecast++, maturation, problems);
-  }
-  WarnAboutLetterCase(species, problems);
+}
+
+void WarnAboutSpeciesKeys(const std::vector<const std::string*>& names, Problems& problems) {
+  for (const std::string* name : names) WarnAboutKey(*name, problems);
+  WarnAboutLetterCase(names, problems);
 }
 
 void WarnAboutFood(const KeyPath& path, const std::string& written, const std::u16string& food,
@@ -235,5 +238,6 @@ void WarnAboutWalk(const ConfigContents& contents, bool given, Problems& problem
        given ? KeyPath{General, ReplaceCuddleTypeWalk} : KeyPath{General},
        "walk requests of listed species become plain cuddles, not food requests: "
        "ReplaceCuddleTypeWalk is " +
-           std::string(given ? "true" : "not given, so true") + " but there are no foods");
+           std::string(given ? "true" : "true by default, as it is not given") +
+           ", but there are no foods: add a \"Footlist\" or set it to false");
 }

@@ -22,7 +22,10 @@ void WarnAboutRepeatedKeys(const ConfigNotes& notes, Problems& problems);
 // Of the document as a whole: no species, a "Footlist" that is not an array.
 void WarnAboutDocument(const nlohmann::json& doc, Problems& problems);
 
-// Of each species: its key, its values, and its forecast (one per species, in the same order),
+// Of each species key, in the module's order: blanks at its ends, control bytes, and keys that
+// differ only in letter case.
+void WarnAboutSpeciesKeys(const std::vector<const std::string*>& names, Problems& problems);
+// Of each species that reads: its values and its forecast (one per species, in the same order),
 // also against a maturation time in seconds when one is given.
 void WarnAboutSpecies(const SpeciesMap& species, const std::vector<ImprintingForecast>& forecasts,
                       std::optional<double> maturation, Problems& problems);
