@@ -1,6 +1,7 @@
 #include "sandbox/rcon/Refusals.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace Rcon {
 
@@ -16,6 +17,19 @@ void ForgetStale(Refusals& refusals, const Limits& limits, Refusals::Clock::time
   refusals.sweep_at = std::max(Refusals::FirstSweepAt, 2 * refusals.records.size());
 }
 
+// A counted address as the log shows it.
+std::string Shown(const asio::ip::address& counted) {
+  return counted == asio::ip::address(asio::ip::address_v4::loopback())
+             ? "loopback (127.0.0.0/8 and ::1)"
+             : counted.to_string();
+}
+
+std::string Seconds(std::chrono::milliseconds duration) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", static_cast<double>(duration.count()) / 1000);
+  return text;
+}
+
 }  // namespace
 
 asio::ip::address Counted(const asio::ip::address& address) {
@@ -25,10 +39,9 @@ asio::ip::address Counted(const asio::ip::address& address) {
   return address;
 }
 
-std::string Shown(const asio::ip::address& counted) {
-  return counted == asio::ip::address(asio::ip::address_v4::loopback())
-             ? "loopback (127.0.0.0/8 and ::1)"
-             : counted.to_string();
+std::string RefusalLine(const asio::ip::address& counted, const Limits& limits) {
+  return "RCON: " + Shown(counted) + " refused for " + Seconds(limits.refusal_period) + " after " +
+         std::to_string(limits.max_failures) + " failed authentications";
 }
 
 bool IsRefused(const Refusals& refusals, const asio::ip::address& counted) {

@@ -17,8 +17,8 @@ namespace Rcon {
 // (and ::1), each of which a local client can bind: they are one address, or binding a fresh one
 // would give a fresh count.
 asio::ip::address Counted(const asio::ip::address& address);
-// A counted address as the log shows it.
-std::string Shown(const asio::ip::address& counted);
+// The host log line for an address's refusal.
+std::string RefusalLine(const asio::ip::address& counted, const Limits& limits);
 
 struct Refusals {
   using Clock = std::chrono::steady_clock;

@@ -67,19 +67,10 @@ std::vector<RconReply> RunExecute(Shared& shared, std::int32_t id, const std::st
   }
 }
 
-std::string Seconds(std::chrono::milliseconds duration) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g s", static_cast<double>(duration.count()) / 1000);
-  return text;
-}
-
 // One host log line for a refusal, written on the game's thread.
 void LogRefusal(const Shared& shared, const asio::ip::address& counted) {
   if (!shared.warn) return;
-  std::string line = "RCON: " + Shown(counted) + " refused for " +
-                     Seconds(shared.limits.refusal_period) + " after " +
-                     std::to_string(shared.limits.max_failures) + " failed authentications";
-  shared.post([warn = shared.warn, line = std::move(line)] { warn(line); });
+  shared.post([warn = shared.warn, line = RefusalLine(counted, shared.limits)] { warn(line); });
 }
 
 class Connection : public std::enable_shared_from_this<Connection> {
