@@ -331,6 +331,10 @@ TEST(LogText, EscapedAndCutAtACharacterBoundary) {
       // Control bytes, DEL and bytes of no well-formed character show as \xNN; characters stay.
       {"a\nb\r\x1B[2J\x7F" + std::string(1, '\0') + "\\x41", "a\\x0Ab\\x0D\\x1B[2J\\x7F\\x00\\x41"},
       {"last read: '\xFF\xFE'", "last read: '\\xFF\\xFE'"},
+      // C1 controls (CSI here) and the line and paragraph separators show byte by byte.
+      {"a\xC2\x9B"
+       "2J\xE2\x80\xA8\xE2\x80\xA9\xC2\xA0",
+       "a\\xC2\\x9B2J\\xE2\\x80\\xA8\\xE2\\x80\\xA9\xC2\xA0"},
       {"\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBF",
        "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xEF\xBF\xBF"},
       {"\xC3 \xE2\x82 \xF0\x9F\x98 \xED\xA0\x80 \xC0\xAF \x80 \xF4\x90\x80\x80",
@@ -360,7 +364,8 @@ TEST(LogText, EscapedAndCutAtACharacterBoundary) {
   for (const auto& [piece, shown] :
        {std::pair<std::string, std::string>{"\xE2\x82\xAC", "\xE2\x82\xAC"},
         {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-        {"\x1B", "\\x1B"}}) {
+        {"\x1B", "\\x1B"},
+        {"\xC2\x85", "\\xC2\\x85"}}) {
     for (std::size_t before = room - shown.size() - 1; before <= room; ++before) {
       const std::string text =
           std::string(before, 'a') + piece + std::string(1100 - before - piece.size(), 'b');

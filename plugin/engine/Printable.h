@@ -1,7 +1,8 @@
 // Text from a file or a name tag, made safe to print on one line of a terminal or a log: control
-// bytes and bytes that are not well-formed UTF-8 show as \xNN, so that nothing a config holds can
-// break a line, forge another, move the cursor or garble a terminal or a sink that expects UTF-8.
-// Well-formed UTF-8 stays as it is.
+// characters (C0, DEL and C1, which terminals also obey), the line and paragraph separators, and
+// bytes that are not well-formed UTF-8 show as \xNN, byte by byte, so that nothing a config holds
+// can break a line, forge another, move the cursor or garble a terminal or a sink that expects
+// UTF-8. Other well-formed UTF-8 stays as it is.
 #pragma once
 
 #include <cstddef>
@@ -17,29 +18,34 @@ inline void AppendHexByte(std::string& out, unsigned char byte) {
   out += Hex[byte & 0xF];
 }
 
-// What text holds at one place, as it prints: a whole character of `length` bytes, or one byte
-// that shows as an escape.
+// What text holds at one place, as it prints: a whole character of `length` bytes, as it is or
+// with each of its bytes an escape, or one byte of ill-formed UTF-8 as an escape.
 struct PrintablePiece {
   std::size_t length;
   bool escaped;
 
-  std::size_t Shown() const { return escaped ? 4 : length; }
+  std::size_t Shown() const { return escaped ? 4 * length : length; }
 };
 
 inline PrintablePiece NextPrintablePiece(std::string_view text, std::size_t i) {
   const auto byte = static_cast<unsigned char>(text[i]);
   if (byte < 0x20 || byte == 0x7F) return {1, true};
   if (byte < 0x80) return {1, false};
-  const std::size_t length = Unicode::DecodeUtf8(text, i).length;
-  return length ? PrintablePiece{length, false} : PrintablePiece{1, true};
+  const Unicode::Utf8Sequence sequence = Unicode::DecodeUtf8(text, i);
+  if (sequence.length == 0) return {1, true};
+  const char32_t code = sequence.code;
+  const bool control = code <= 0x9F || code == 0x2028 || code == 0x2029;
+  return {sequence.length, control};
 }
 
 inline void AppendPrintablePiece(std::string& out, std::string_view text, std::size_t i,
                                  PrintablePiece piece) {
-  if (piece.escaped)
-    AppendHexByte(out, static_cast<unsigned char>(text[i]));
-  else
+  if (!piece.escaped) {
     out.append(text.substr(i, piece.length));
+    return;
+  }
+  for (std::size_t k = 0; k < piece.length; ++k)
+    AppendHexByte(out, static_cast<unsigned char>(text[i + k]));
 }
 
 inline std::string PrintableText(std::string_view text) {
