@@ -81,9 +81,10 @@ TEST_F(Check, Summary) {
                R"(  "Gloomwing": full after 10 cuddles, 10h 00m)",
                R"(  "Mossback ": full after 1 cuddle, 12 min)",
                R"(  "Thornhopper": full after 4 cuddles, 2 min)",
-               path + ": the module would load this file (1 warning)"}));
-  ASSERT_EQ(run.err.size(), 1u);
+               path + ": the module would load this file (2 warnings)"}));
+  ASSERT_EQ(run.err.size(), 2u);
   EXPECT_THAT(run.err[0], HasSubstr("species key has a blank at its start or end"));
+  EXPECT_THAT(run.err[1], HasSubstr("CuddleIncreasePercent is true, which the module reads as 1"));
 
   // Walks, as the module will treat them, whatever the setting suggests.
   const struct {
@@ -211,24 +212,27 @@ TEST_F(Check, EveryProblemInOneRun) {
 TEST_F(Check, CannotOpen) {
   const auto missing = Checker({(dir_ / "nothing.json").string()});
   EXPECT_EQ(missing.status, 2);
+  const std::string nothing = (dir_ / "nothing.json").string();
   EXPECT_EQ(missing.err,
-            (Strings{"error: Can't open config.json",
-                     (dir_ / "nothing.json").string() + ": No such file or directory"}));
+            (Strings{nothing + ": cannot be opened: No such file or directory",
+                     nothing + ": the module would log \"Can't open config.json\" and not use "
+                               "the file"}));
   const auto directory = Checker({dir_.string()});
   EXPECT_EQ(directory.status, 2);
-  EXPECT_EQ(directory.err.at(1), dir_.string() + ": it is a directory");
+  EXPECT_EQ(directory.err.at(0), dir_.string() + ": cannot be opened: it is a directory");
   // Neither the module nor the checker waits for a writer.
   if (!MakePipeAt(dir_ / "pipe.json")) return;
   const auto pipe = Checker({(dir_ / "pipe.json").string()});
   EXPECT_EQ(pipe.status, 2);
-  EXPECT_EQ(pipe.err.at(1), (dir_ / "pipe.json").string() + ": it is not a regular file");
+  EXPECT_EQ(pipe.err.at(0),
+            (dir_ / "pipe.json").string() + ": cannot be opened: it is not a regular file");
 }
 
 TEST_F(Check, DefaultPathIsTheServers) {
   const auto none = Checker({});
   EXPECT_EQ(none.status, 2);
-  EXPECT_EQ(none.err.at(1),
-            Shown("./ArkApi/Plugins/Nestkeep/config.json") + ": No such file or directory");
+  EXPECT_EQ(none.err.at(0), Shown("./ArkApi/Plugins/Nestkeep/config.json") +
+                                ": cannot be opened: No such file or directory");
   Write("ArkApi/Plugins/Nestkeep/config.json", R"({"General": {}, "Footlist": ["T'/A.A'"]})");
   const auto found = Checker({});
   EXPECT_EQ(found.status, 0);
@@ -333,7 +337,7 @@ TEST_F(Check, Warnings) {
     std::string text =
         R"({"General": {}, "Dinolist": {"A": {)" + ok + "}}, " + food + ", \"" + note + "\": ";
     for (int step = 2; step < steps; ++step) text += "{\"" + std::to_string(step) + "\": ";
-    return text + R"({"r": 1, "r": 2})" + std::string(steps - 1, '}') + "}";
+    return text + R"({"r": 1, "r": 2})" + std::string(steps - 2, '}') + "}";
   };
   const std::string repeated = "key given 2 times; the first counts and the others are ignored";
   const std::string empty =
@@ -383,7 +387,7 @@ TEST_F(Check, Warnings) {
          "minutes, not seconds: 28800 seconds would be 480"}}},
       {"interval of a day", species("1440", "0.1"), {}},
       {"increase at zero",
-       species("5", "false"),
+       species("5", "0"),
        {{"4:28", R"(Dinolist/"A"/CuddleIncreasePercent)",
          "CuddleIncreasePercent is 0; at 0 or below, a cuddle adds no imprinting"}}},
       {"increase as a percentage",
@@ -392,6 +396,24 @@ TEST_F(Check, Warnings) {
          "CuddleIncreasePercent is 25, above 1; it is a fraction of full imprinting (0.25 is a "
          "quarter; 25 is not 25%), so a single cuddle completes imprinting"}}},
       {"increase of exactly 1", species("5", "1"), {}},
+      // The module reads true and false as 1 and 0.
+      {"settings written true and false",
+       species("true", "false"),
+       {{"3:25", R"(Dinolist/"A"/CuddleIntervalTime)",
+         "CuddleIntervalTime is true, which the module reads as 1: write a number, the minutes "
+         "between two cuddle requests, such as 8"},
+        {"4:28", R"(Dinolist/"A"/CuddleIncreasePercent)",
+         "CuddleIncreasePercent is false, which the module reads as 0: write a number, the "
+         "fraction of full imprinting a cuddle adds, such as 0.1"},
+        {"4:28", R"(Dinolist/"A"/CuddleIncreasePercent)",
+         "CuddleIncreasePercent is 0; at 0 or below, a cuddle adds no imprinting"}}},
+      // A brace too many ends the config early; the foods after it are never read.
+      {"text after the end",
+       R"({"General": {"ReplaceCuddleTypeWalk": false}, "Dinolist": {"A": {)" + ok + R"(}}},)" +
+           "\n " + food + "}",
+       {{"1:122", "(top level)",
+         "the config has ended before here, and the module ignores everything from here on; if "
+         "this is still part of it, a \"}\" or \"]\" too many closes it earlier"}}},
       {"increase too small to count",
        species("1e-30", "1e-10"),
        {{"4:28", R"(Dinolist/"A"/CuddleIncreasePercent)",
@@ -572,6 +594,7 @@ TEST_F(Check, Diff) {
     "Cindertail": {"CuddleIntervalTime": 15, "CuddleIncreasePercent": 0.125}},
   "Footlist": ["T'/Game/Honeycomb.Honeycomb'", "T'/Game/Berries.Berries'"]})");
   const auto refused = Write("refused.json", R"({"Dinolist": {}})");
+  const auto missing = (dir_ / "missing.json").string();
   const auto run = Checker({"--diff", running, next});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(
@@ -597,6 +620,8 @@ TEST_F(Check, Diff) {
       {refused, running, 0,
        refused + " is no config the module would load, so no server runs on it; compared with "
                  "no config at all:"},
+      {missing, running, 0,
+       missing + " cannot be opened (No such file or directory); compared with no config at all:"},
   };
   for (const auto& c : cases) {
     const auto other = Checker({"--diff", c.running, c.next});

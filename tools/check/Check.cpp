@@ -197,7 +197,7 @@ FileReport CheckFile(const std::string& path, const CheckOptions& options) {
     if (!past_bound) before = ParseFailed(text, error, notes, doc, problems, report);
   }
   const std::size_t end = before ? before->read : text.size();
-  WarnAboutUnknownKeys(text, end, problems);
+  WarnAboutUnread(text, end, problems);
   WarnAboutRepeatedKeys(notes, problems);
   std::optional<ConfigContents> contents;
   if (!before && !past_bound) {

@@ -134,8 +134,19 @@ struct KeyScan : TextWalk::PassBy {
 
 }  // namespace
 
-void WarnAboutUnknownKeys(std::string_view text, std::size_t end, Problems& problems) {
+void WarnAboutUnread(std::string_view text, std::size_t end, Problems& problems) {
   Walk walk{{text.substr(0, end)}, {}, {}, false};
   KeyScan scan(problems);
   walk.Run(scan);
+  if (end < text.size() || !walk.frames.empty() || walk.in_scalar) return;
+  // Most often a "}" too many in the middle of the file, which ends the config there.
+  walk.in.SkipBlanks();
+  if (walk.in.AtEnd()) return;
+  if (Problem* problem = problems.Add(false, "text-after-end")) {
+    problem->shown_path = KeyPathText({});
+    problem->place = walk.in.Here();
+    problem->message =
+        "the config has ended before here, and the module ignores everything from here on; if "
+        "this is still part of it, a \"}\" or \"]\" too many closes it earlier";
+  }
 }

@@ -103,8 +103,10 @@ std::string ForecastText(const ImprintingForecast& forecast, const SpeciesEntry&
 void WriteTextReport(const FileReport& report, const TextOptions& options, std::FILE* out,
                      std::FILE* err) {
   if (report.verdict == FileReport::Verdict::CannotOpen) {
-    std::fprintf(err, "error: %s\n", std::string(CantOpenConfig).c_str());
-    std::fprintf(err, "%s: %s\n", report.file.c_str(), report.cannot_open.c_str());
+    std::fprintf(err, "%s: cannot be opened: %s\n", report.file.c_str(),
+                 report.cannot_open.c_str());
+    std::fprintf(err, "%s: the module would log \"%s\" and not use the file\n", report.file.c_str(),
+                 std::string(CantOpenConfig).c_str());
     return;
   }
   if (report.contents && options.summary) WriteSummary(report, options, out);
@@ -136,7 +138,10 @@ void WriteTextDiff(const FileReport& running, const FileReport& next, const Conf
                  next.file.c_str());
     return;
   }
-  if (!running.contents) {
+  if (running.verdict == FileReport::Verdict::CannotOpen) {
+    std::fprintf(out, "%s cannot be opened (%s); compared with no config at all:\n",
+                 running.file.c_str(), running.cannot_open.c_str());
+  } else if (!running.contents) {
     std::fprintf(out,
                  "%s is no config the module would load, so no server runs on it; compared with "
                  "no config at all:\n",

@@ -126,6 +126,26 @@ void WarnAboutValues(const std::string& name, const SpeciesEntry& entry,
   }
 }
 
+// A setting written true or false: the module reads it as the number 1 or 0, which is hardly what
+// was meant.
+void WarnAboutTruthSettings(const json& dinolist, Problems& problems) {
+  using namespace ConfigKey;
+  for (const auto& [name, entry] : dinolist.items()) {
+    if (!entry.is_object()) continue;
+    for (const char* setting : {CuddleIntervalTime, CuddleIncreasePercent}) {
+      const auto value = entry.find(setting);
+      if (value == entry.end() || !value->is_boolean()) continue;
+      const bool truth = value->get<bool>();
+      Warn(problems, "setting-truth", {Dinolist, name, setting},
+           std::string(setting) + " is " + (truth ? "true" : "false") +
+               ", which the module reads as " + (truth ? "1" : "0") + ": write a number, " +
+               (setting == std::string_view(CuddleIntervalTime)
+                    ? "the minutes between two cuddle requests, such as 8"
+                    : "the fraction of full imprinting a cuddle adds, such as 0.1"));
+    }
+  }
+}
+
 }  // namespace
 
 std::string Number(float value) {
@@ -164,6 +184,7 @@ void WarnAboutDocument(const json& doc, Problems& problems) {
            "the order of their keys");
   }
   auto species = doc.find(Dinolist);
+  if (species != doc.end() && species->is_object()) WarnAboutTruthSettings(*species, problems);
   if (species == doc.end()) {
     Warn(problems, "no-species", {Dinolist},
          "there is no \"Dinolist\": no species are configured, so the module changes nothing");
