@@ -217,6 +217,10 @@ TEST_F(Check, CannotOpen) {
             (Strings{nothing + ": cannot be opened: No such file or directory",
                      nothing + ": the module would log \"Can't open config.json\" and not use "
                                "the file"}));
+  // A name shows as text from a file does: a control byte cannot move the cursor.
+  const auto named = Checker({(dir_ / "a\x1B[2J.json").string()});
+  EXPECT_THAT(named.err.at(0),
+              StartsWith((dir_ / "a\\x1B[2J.json").string() + ": cannot be opened: "));
   const auto directory = Checker({dir_.string()});
   EXPECT_EQ(directory.status, 2);
   EXPECT_EQ(directory.err.at(0), dir_.string() + ": cannot be opened: it is a directory");

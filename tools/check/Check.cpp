@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "plugin/engine/Printable.h"
 #include "plugin/engine/Unicode.h"
 #include "tools/check/Hints.h"
 #include "tools/check/Keys.h"
@@ -161,7 +162,8 @@ int FileReport::Status() const {
 
 FileReport CheckFile(const std::string& path, const CheckOptions& options) {
   FileReport report;
-  report.file = path;
+  // A name is bytes on POSIX systems, and may be no UTF-8: shown, it is escaped as text is.
+  report.file = PrintableText(path);
   // Declared before the text, so that the text is gone before the document is taken apart: that
   // takes memory of its own, as much as the document's largest array.
   json doc;

@@ -17,7 +17,7 @@ struct CheckOptions {
 };
 
 struct FileReport {
-  std::string file;  // as given
+  std::string file;  // as given, escaped as printable text
   enum class Verdict { Loads, Refused, CannotOpen } verdict = Verdict::Refused;
   std::string cannot_open;  // why, in the system's words
   // With their places: when refused, first the failure the module stops at, whose message is the
