@@ -103,6 +103,11 @@ TEST_F(Check, Summary) {
                                          R"(, "Dinolist": {}, "Footlist": )" + c.foods + "}")});
     EXPECT_THAT(bare.out, Contains("Walk requests: " + c.walks)) << c.general;
   }
+  // An interval past the module's 32-bit seconds.
+  const auto never = Checker({Write("never.json", R"({"General": {}, "Dinolist": {"A": {
+      "CuddleIntervalTime": 1e37, "CuddleIncreasePercent": 0.1}}})")});
+  EXPECT_THAT(never.out,
+              Contains(R"(  "A": cuddle every 1e+37 min (never due), +0.1 imprinting per cuddle)"));
 }
 
 // Every way the module refuses a file it could read: the line it would log, after where in the
@@ -378,12 +383,13 @@ TEST_F(Check, Warnings) {
        species("1e37", "0.1"),
        {{"3:25", R"(Dinolist/"A"/CuddleIntervalTime)",
          "CuddleIntervalTime is 1e+37 minutes, more than the module's 32-bit seconds hold once "
-         "multiplied by 60: the next cuddle request is never due"}}},
+         "multiplied by 60: the next cuddle request is never due; write the minutes between two "
+         "cuddle requests, such as 30"}}},
       {"interval infinite as read",
        species("1e40", "0.1"),
        {{"3:25", R"(Dinolist/"A"/CuddleIntervalTime)",
-         "CuddleIntervalTime is inf minutes, more than the module's 32-bit seconds hold once "
-         "multiplied by 60: the next cuddle request is never due"}}},
+         "CuddleIntervalTime is more than a 32-bit number holds: the next cuddle request is never "
+         "due; write the minutes between two cuddle requests, such as 30"}}},
       {"interval in seconds",
        species("28800", "0.1"),
        {{"3:25", R"(Dinolist/"A"/CuddleIntervalTime)",
@@ -485,13 +491,14 @@ TEST_F(Check, Warnings) {
       {"species keys",
        R"({"General": {}, )" + food + R"(, "Dinolist": {"Glimmerwing": {)" + ok +
            R"(}, "glimmerwing": {)" + ok + R"(},
-  " Mossback": {)" +
+  " Mossback\t": {)" +
            ok + R"(}, "Ash\u0007": {)" + ok + "}}}",
        {{"1:127", R"(Dinolist/"glimmerwing")",
          R"(species key differs from "Glimmerwing" only in letter case; keys are matched exactly, so a baby matches one of them at most)"},
-        {"2:3", R"(Dinolist/" Mossback")",
+        // A tab at an end is a blank: one warning.
+        {"2:3", R"(Dinolist/" Mossback\x09")",
          R"(species key has a blank at its start or end; keys are matched byte for byte, so a baby named "Mossback" is left to the game)"},
-        {"2:73", R"(Dinolist/"Ash\x07")",
+        {"2:75", R"(Dinolist/"Ash\x07")",
          "species key holds a control byte, which no name tag holds: no baby matches it"}}},
       {"empty Dinolist", R"({"General": {}, "Dinolist": {}})", {{"1:29", "Dinolist", empty}}},
       {"Dinolist an empty array",

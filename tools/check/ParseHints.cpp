@@ -132,7 +132,9 @@ std::optional<ParseCause> NotJson(std::string_view text, std::size_t stopped) {
   if (bare.starts_with("nan") || bare.starts_with("inf")) {
     const std::string name = bare.starts_with("nan") ? "NaN" : "Infinity";
     return ParseCause{token.start, "not-a-number",
-                      name + " is not a number JSON can hold: write a number, such as 0.1"};
+                      name +
+                          " is not a number JSON can hold: write a number, such as 8 for "
+                          "CuddleIntervalTime or 0.1 for CuddleIncreasePercent"};
   }
   return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #include "tools/check/TextReport.h"
 
+#include <cmath>
 #include <string>
 
 #include "plugin/engine/Printable.h"
@@ -17,9 +18,10 @@ std::string Plural(std::size_t count, const char* one) {
 }
 
 std::string SpeciesText(const std::string& name, const SpeciesEntry& entry) {
+  const float seconds = IntervalSeconds(entry);
   return QuotedText(name) + ": cuddle every " + Number(entry.CuddleIntervalTime) + " min (" +
-         Number(IntervalSeconds(entry)) + " s), +" + Number(entry.CuddleIncreasePercent) +
-         " imprinting per cuddle";
+         (std::isinf(seconds) ? "never due" : Number(seconds) + " s") + "), +" +
+         Number(entry.CuddleIncreasePercent) + " imprinting per cuddle";
 }
 
 std::string WalkText(WalkEffect effect) {

@@ -29,6 +29,7 @@ void Warn(Problems& problems, const char* code, const KeyPath& path, const std::
 
 void WarnAboutKey(const std::string& name, Problems& problems) {
   const KeyPath path{ConfigKey::Dinolist, name};
+  // One warning a key: a tab at an end is a blank, whatever else it is.
   if (!name.empty() && (IsBlank(name.front()) || IsBlank(name.back()))) {
     std::string_view trimmed = name;
     while (!trimmed.empty() && IsBlank(trimmed.front())) trimmed.remove_prefix(1);
@@ -38,8 +39,7 @@ void WarnAboutKey(const std::string& name, Problems& problems) {
          "named " +
              QuotedText(trimmed) + " is left to the game",
          true);
-  }
-  if (HasControlByte(name)) {
+  } else if (HasControlByte(name)) {
     Warn(problems, "species-control", path,
          "species key holds a control byte, which no name tag holds: no baby matches it", true);
   }
@@ -90,9 +90,12 @@ void WarnAboutValues(const std::string& name, const SpeciesEntry& entry,
              "; at 0 minutes or below, the next cuddle request is due at once");
   } else if (std::isinf(IntervalSeconds(entry))) {
     Warn(problems, "interval-infinite", at_interval,
-         "CuddleIntervalTime is " + Number(interval) +
-             " minutes, more than the module's 32-bit seconds hold once multiplied by 60: the "
-             "next cuddle request is never due");
+         (std::isinf(interval)
+              ? std::string("CuddleIntervalTime is more than a 32-bit number holds")
+              : "CuddleIntervalTime is " + Number(interval) +
+                    " minutes, more than the module's 32-bit seconds hold once multiplied by 60") +
+             ": the next cuddle request is never due; write the minutes between two cuddle "
+             "requests, such as 30");
   } else if (interval > 1440) {
     Warn(problems, "interval-minutes", at_interval,
          "CuddleIntervalTime is " + Number(interval) + " minutes (" +
