@@ -139,8 +139,54 @@ std::optional<ParseCause> NotJson(std::string_view text, std::size_t stopped) {
   return std::nullopt;
 }
 
+// Characters that look like JSON's own but are not: what a word processor, a web page or a chat
+// program puts in text copied from it.
+std::optional<ParseCause> LookAlike(std::string_view text, std::size_t stopped) {
+  const std::string_view rest = text.substr(std::min(stopped, text.size()));
+  for (const char* quote : {"\xE2\x80\x9C", "\xE2\x80\x9D", "\xE2\x80\x98", "\xE2\x80\x99"}) {
+    if (rest.starts_with(quote)) {
+      return ParseCause{stopped, "curly-quotes",
+                        "a curly quote, as word processors write them: JSON takes the plain "
+                        "double quote \"; edit the file in a plain-text editor"};
+    }
+  }
+  if (rest.starts_with("\xEF\xBB\xBF")) {
+    return ParseCause{stopped, "misplaced-mark",
+                      "a byte-order mark (\\xEF\\xBB\\xBF), which the module skips only as the "
+                      "file's very first bytes: remove it"};
+  }
+  for (std::string_view space : {"\xC2\xA0", "\xE2\x80\x8B", "\xE3\x80\x80"}) {
+    if (!rest.starts_with(space)) continue;
+    std::string bytes;
+    for (char c : space) AppendHexByte(bytes, static_cast<unsigned char>(c));
+    return ParseCause{stopped, "odd-space",
+                      "a space that is no ordinary space (" + bytes +
+                          "), as web pages and some editors put in: replace it with an ordinary "
+                          "space"};
+  }
+  return std::nullopt;
+}
+
 std::optional<ParseCause> Punctuation(std::string_view text, std::size_t stopped,
                                       const std::string& message) {
+  if (Has(message, "unexpected ','")) {
+    const std::size_t previous = Before(text, stopped);
+    if (previous != None && (text[previous] == ',' || text[previous] == '[' ||
+                             text[previous] == '{' || text[previous] == ':'))
+      return ParseCause{stopped, "stray-comma", "a comma with no value before it: remove it"};
+  }
+  if (Has(message, "expected ':'")) {
+    return ParseCause{stopped, "missing-colon",
+                      "a key and its value are written \"Key\": value, with a colon between "
+                      "them"};
+  }
+  if (Has(message, "parsing object key - invalid literal") && stopped < text.size() &&
+      std::isalpha(static_cast<unsigned char>(text[stopped]))) {
+    const Token word = TokenAt(text, stopped);
+    return ParseCause{stopped, "unquoted-key",
+                      "a key is written in double quotes: write " +
+                          QuotedText(text.substr(word.start, word.end - word.start))};
+  }
   if (Has(message, "unexpected number literal") && Has(message, "expected string literal")) {
     const Token number = TokenAt(text, stopped);
     const std::size_t comma = number.start - 1;
@@ -203,6 +249,7 @@ ParseCause ExplainParseFailure(std::string_view text, std::size_t stopped,
   if (auto cause = Encoding(text, stopped)) return *cause;
   if (auto cause = InAString(text, stopped, message)) return *cause;
   if (auto cause = NotJson(text, stopped)) return *cause;
+  if (auto cause = LookAlike(text, stopped)) return *cause;
   if (auto cause = Punctuation(text, stopped, message)) return *cause;
   return {stopped, "syntax-error", ""};
 }
