@@ -464,7 +464,7 @@ TEST_F(Check, Warnings) {
       {"keys the module does not read",
        R"({"$schema": "s", "_comment": "c", "General ": 1, "General": {"Replace": false},
   "Dinolst": {}, "Dinolist": {"A": {"MaturationSpeed": 2, "_note": 1, )" +
-           ok + "}}, " + food + "}",
+           ok + "}}, " + food + R"(, "$Schema": "s", "$version": 1})",
        {{"1:35", R"("General ")",
          "key has a blank at its start or end; keys are matched exactly, so it is ignored; did "
          "you mean \"General\"?"},
@@ -472,7 +472,10 @@ TEST_F(Check, Warnings) {
          ignored + R"(; "General" holds only "ReplaceCuddleTypeWalk")"},
         {"2:3", R"("Dinolst")", ignored + R"(; did you mean "Dinolist"?)"},
         {"2:37", R"(Dinolist/"A"/"MaturationSpeed")",
-         ignored + R"(; a species has "CuddleIntervalTime" and "CuddleIncreasePercent" only)"}}},
+         ignored + R"(; a species has "CuddleIntervalTime" and "CuddleIncreasePercent" only)"},
+        // But for a slip of "$schema".
+        {"2:153", R"("$Schema")",
+         R"(editors look for "$schema" as written so, and the module ignores any key that starts with $; did you mean "$schema"?)"}}},
       {"key case",
        R"({"general": 1, "General": {"replaceCuddleTypeWalk": false}, "DinoList": {},
                       "Dinolist": {"A": {"CUDDLEINCREASEPERCENT": 1, )" +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/check/Warnings.h"
@@ -120,13 +121,24 @@ struct KeyScan : TextWalk::PassBy {
     const Role role = roles.back();
     if (role != Role::Document && role != Role::General && role != Role::Species) return true;
     const std::string key = TextWalk::DecodeKey(raw);
-    if (key.starts_with('$') || key.starts_with('_')) return true;
-    const auto known = Known(role);
-    if (std::find(known.begin(), known.end(), key) != known.end()) return true;
+    std::string message;
+    if (key.starts_with('$') || key.starts_with('_')) {
+      // Free for notes, but for a slip of the one such key an editor looks for.
+      if (role != Role::Document || !key.starts_with('$') || key == "$schema" ||
+          Edits(key, "$schema") > 2)
+        return true;
+      message =
+          "editors look for \"$schema\" as written so, and the module ignores any key that "
+          "starts with $; did you mean \"$schema\"?";
+    } else {
+      const auto known = Known(role);
+      if (std::find(known.begin(), known.end(), key) != known.end()) return true;
+      message = UnknownKeyText(key, role);
+    }
     if (Problem* problem = problems.Add(false, "unknown-key")) {
       problem->path = walk.Path();
       problem->place = start;
-      problem->message = UnknownKeyText(key, role);
+      problem->message = std::move(message);
     }
     return true;
   }
