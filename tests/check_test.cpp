@@ -394,7 +394,12 @@ TEST_F(Check, Warnings) {
        species("28800", "0.1"),
        {{"3:25", R"(Dinolist/"A"/CuddleIntervalTime)",
          "CuddleIntervalTime is 28800 minutes (20d 00h), more than a day; the setting is in "
-         "minutes, not seconds: 28800 seconds would be 480"}}},
+         "minutes, not seconds: 28800 seconds would be 480 minutes"}}},
+      {"interval in seconds, not whole minutes",
+       species("1441", "0.1"),
+       {{"3:25", R"(Dinolist/"A"/CuddleIntervalTime)",
+         "CuddleIntervalTime is 1441 minutes (24h 01m), more than a day; the setting is in "
+         "minutes, not seconds: 1441 seconds would be 24.02 minutes"}}},
       {"interval of a day", species("1440", "0.1"), {}},
       {"increase at zero",
        species("5", "0"),
@@ -497,12 +502,13 @@ TEST_F(Check, Warnings) {
   " Mossback\t": {)" +
            ok + R"(}, "Ash\u0007": {)" + ok + "}}}",
        {{"1:127", R"(Dinolist/"glimmerwing")",
-         R"(species key differs from "Glimmerwing" only in letter case; keys are matched exactly, so a baby matches one of them at most)"},
+         R"(species key differs from "Glimmerwing" only in letter case; keys are matched exactly, so a baby matches one of them at most: keep the one spelt as the game's name tag)"},
         // A tab at an end is a blank: one warning.
         {"2:3", R"(Dinolist/" Mossback\x09")",
          R"(species key has a blank at its start or end; keys are matched byte for byte, so a baby named "Mossback" is left to the game)"},
         {"2:75", R"(Dinolist/"Ash\x07")",
-         "species key holds a control byte, which no name tag holds: no baby matches it"}}},
+         "species key holds a control byte, which no name tag holds: no baby matches it; remove "
+         "it"}}},
       {"empty Dinolist", R"({"General": {}, "Dinolist": {}})", {{"1:29", "Dinolist", empty}}},
       {"Dinolist an empty array",
        R"({"General": {}, "Dinolist": []})",

@@ -41,7 +41,9 @@ void WarnAboutKey(const std::string& name, Problems& problems) {
          true);
   } else if (HasControlByte(name)) {
     Warn(problems, "species-control", path,
-         "species key holds a control byte, which no name tag holds: no baby matches it", true);
+         "species key holds a control byte, which no name tag holds: no baby matches it; "
+         "remove it",
+         true);
   }
 }
 
@@ -68,7 +70,7 @@ void WarnAboutLetterCase(const std::vector<const std::string*>& names, Problems&
         Warn(problems, "species-case", {ConfigKey::Dinolist, *hashes[i].second},
              "species key differs from " + QuotedText(*hashes[first].second) +
                  " only in letter case; keys are matched exactly, so a baby matches one of "
-                 "them at most",
+                 "them at most: keep the one spelt as the game's name tag",
              true);
         break;
       }
@@ -102,7 +104,8 @@ void WarnAboutValues(const std::string& name, const SpeciesEntry& entry,
              DurationText(IntervalSeconds(entry)) +
              "), more than a day; the setting is in "
              "minutes, not seconds: " +
-             Number(interval) + " seconds would be " + Number(interval / 60));
+             Number(interval) + " seconds would be " +
+             Number(std::round(interval / 60 * 100) / 100) + " minutes");
   }
   if (!(increase > 0)) {
     Warn(problems, "increase-none", at_increase,
