@@ -433,7 +433,8 @@ TEST_F(Check, Warnings) {
        species("1e-30", "1e-10"),
        {{"4:28", R"(Dinolist/"A"/CuddleIncreasePercent)",
          "imprinting never completes: after 17792408 cuddles the quality stops at 0.1953125%, "
-         "where +1e-10 no longer changes a 32-bit quality"}}},
+         "where +1e-10 is too small to change the module's 32-bit number any more: write a "
+         "larger CuddleIncreasePercent, such as 0.01"}}},
       // Walk requests become plain cuddles when there is no food to ask for, whatever the
       // setting suggests; here because the foods are under a key the module does not read.
       {"walks with no foods",

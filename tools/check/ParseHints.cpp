@@ -244,7 +244,8 @@ ParseCause ExplainParseFailure(std::string_view text, std::size_t stopped,
   std::string_view content = text.starts_with("\xEF\xBB\xBF") ? text.substr(3) : text;
   if (content.find_first_not_of(" \t\r\n") == std::string_view::npos) {
     return {0, "empty-file",
-            "the file is empty: the smallest config the module takes is {\"General\": {}}"};
+            "the file is empty or holds only blanks: the smallest config the module takes is "
+            "{\"General\": {}}"};
   }
   if (auto cause = Encoding(text, stopped)) return *cause;
   if (auto cause = InAString(text, stopped, message)) return *cause;

@@ -121,7 +121,9 @@ void WarnAboutValues(const std::string& name, const SpeciesEntry& entry,
     Warn(problems, "never-full", at_increase,
          "imprinting never completes: after " + std::to_string(forecast.cuddles) +
              " cuddles the quality stops at " + Number(forecast.stalls_at * 100) + "%, where +" +
-             Number(increase) + " no longer changes a 32-bit quality");
+             Number(increase) +
+             " is too small to change the module's 32-bit number any more: write a larger "
+             "CuddleIncreasePercent, such as 0.01");
   }
   if (maturation && forecast.outcome == ImprintingForecast::Outcome::Full &&
       !ReachesFullWithin(forecast, *maturation)) {
