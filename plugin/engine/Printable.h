@@ -18,6 +18,10 @@ inline void AppendHexByte(std::string& out, unsigned char byte) {
   out += Hex[byte & 0xF];
 }
 
+inline void AppendHexBytes(std::string& out, std::string_view bytes) {
+  for (char c : bytes) AppendHexByte(out, static_cast<unsigned char>(c));
+}
+
 // What text holds at one place, as it prints: a whole character of `length` bytes, as it is or
 // with each of its bytes an escape, or one byte of ill-formed UTF-8 as an escape.
 struct PrintablePiece {
@@ -40,12 +44,10 @@ inline PrintablePiece NextPrintablePiece(std::string_view text, std::size_t i) {
 
 inline void AppendPrintablePiece(std::string& out, std::string_view text, std::size_t i,
                                  PrintablePiece piece) {
-  if (!piece.escaped) {
+  if (piece.escaped)
+    AppendHexBytes(out, text.substr(i, piece.length));
+  else
     out.append(text.substr(i, piece.length));
-    return;
-  }
-  for (std::size_t k = 0; k < piece.length; ++k)
-    AppendHexByte(out, static_cast<unsigned char>(text[i + k]));
 }
 
 inline std::string PrintableText(std::string_view text) {

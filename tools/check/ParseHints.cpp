@@ -75,7 +75,7 @@ std::optional<ParseCause> Encoding(std::string_view text, std::size_t stopped) {
       i += length;
     } else {
       std::string byte;
-      AppendHexByte(byte, static_cast<unsigned char>(text[i]));
+      AppendHexBytes(byte, text.substr(i, 1));
       return ParseCause{i, "not-utf8",
                         "the byte " + byte +
                             " is not UTF-8; the file looks saved as Latin-1 or Windows-1252: "
@@ -158,7 +158,7 @@ std::optional<ParseCause> LookAlike(std::string_view text, std::size_t stopped) 
   for (std::string_view space : {"\xC2\xA0", "\xE2\x80\x8B", "\xE3\x80\x80"}) {
     if (!rest.starts_with(space)) continue;
     std::string bytes;
-    for (char c : space) AppendHexByte(bytes, static_cast<unsigned char>(c));
+    AppendHexBytes(bytes, space);
     return ParseCause{stopped, "odd-space",
                       "a space that is no ordinary space (" + bytes +
                           "), as web pages and some editors put in: replace it with an ordinary "
